@@ -1,0 +1,13 @@
+// Commands of the kor front end. Each takes its own argv (argv[0] is the
+// command name) and returns the process exit code.
+#pragma once
+
+#include <stdio.h>
+
+struct KorCommand {
+  const char* name;
+  const char* help;
+  int (*run)(int argc, char** argv);
+};
+
+int KorCmdHelp(int argc, char** argv);

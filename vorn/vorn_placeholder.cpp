@@ -1,0 +1,1 @@
+#include "vorn/vorn.h"
