@@ -8,7 +8,7 @@ for t in "$bin"/fuzz_*; do
   [ -x "$t" ] || continue
   found=1
   name=${t##*/fuzz_}
-  seeds="$vectors/$name"
+  seeds="$vectors/${name%%_*}"
   work=$(mktemp -d)
   echo "== fuzzing $name for ${secs}s (seeds: $seeds)"
   if [ -d "$seeds" ]; then

@@ -1,1 +1,0 @@
-#include "vorn/vorn.h"
