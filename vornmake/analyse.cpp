@@ -1,0 +1,408 @@
+#include "vornmake/analyse.h"
+
+#include <string.h>
+
+#include <algorithm>
+
+#include "vornmake/coefcode.h"
+#include "vornmake/recon.h"
+#include "vornmake/reduce.h"
+#include "vornmake/transform.h"
+
+// Inter DC values go to a bundle whose chunks start with a 10-bit magnitude.
+enum { kInterDcLimit = 1023 };
+
+static inline uint32_t AbsDiff(int a, int b) { return (uint32_t)(a > b ? a - b : b - a); }
+
+static inline void AddOption(VmkOptions* o, uint32_t type, uint32_t param, int32_t cost,
+                             int32_t error) {
+  int n = o->count;
+  if (n >= VMK_WORK_OPTIONS) return;
+  o->type[n] = (uint8_t)type;
+  o->param[n] = (uint16_t)param;
+  o->cost[n] = cost;
+  o->error[n] = error;
+  o->count = n + 1;
+}
+
+static inline uint32_t Sad64(const uint8_t* a, const uint8_t* b) {
+  uint32_t s = 0;
+  for (int i = 0; i < 64; i++) s += AbsDiff(a[i], b[i]);
+  return s;
+}
+
+// Error of an 8 x 8 block standing for the 16 x 16 area h (pitch 16).
+static uint32_t DoubledError(const uint8_t* h, const uint8_t* b) {
+  uint32_t s = 0;
+  for (int y = 0; y < 16; y++)
+    for (int x = 0; x < 16; x++) s += AbsDiff(h[y * 16 + x], b[(y >> 1) * 8 + (x >> 1)]);
+  return s;
+}
+
+// ---------------------------------------------------------------- motion
+
+void VmkMotionSearch(const VmkAnalysis* a, uint32_t x0, uint32_t y0, int8_t* mvx, int8_t* mvy) {
+  const uint32_t w = a->width;
+  const int lox = -(int)std::min<uint32_t>(15, x0), hix = (int)std::min<uint32_t>(15, a->width - 8 - x0);
+  const int loy = -(int)std::min<uint32_t>(15, y0), hiy = (int)std::min<uint32_t>(15, a->height - 8 - y0);
+  const uint8_t* s = a->src + (size_t)y0 * w + x0;
+  const uint8_t* r = a->ref + (size_t)y0 * w + x0;
+  auto sad8 = a->dsp->sad8;
+  uint32_t best = sad8(s, w, r, w, UINT32_MAX);
+  int bx = 0, by = 0;
+  // Visiting order: 0, 1, ... hi, then lo, ... -1, in both directions.
+  for (int iy = 0; iy <= hiy - loy && best; iy++) {
+    const int dy = iy <= hiy ? iy : loy + (iy - hiy - 1);
+    const uint8_t* rr = r + (ptrdiff_t)dy * (ptrdiff_t)w;
+    for (int ix = 0; ix <= hix - lox; ix++) {
+      const int dx = ix <= hix ? ix : lox + (ix - hix - 1);
+      if (!dx && !dy) continue;
+      // Only a strictly smaller sum can win: give up at best.
+      uint32_t e = sad8(s, w, rr + dx, w, best - 1);
+      if (e < best) {
+        best = e;
+        bx = dx;
+        by = dy;
+        if (!best) break;
+      }
+    }
+  }
+  *mvx = (int8_t)bx;
+  *mvy = (int8_t)by;
+}
+
+// ---------------------------------------------------------------- helpers
+
+void VmkReduceRegion(const uint8_t* src, uint32_t pitch, uint8_t* out) {
+  for (int y = 0; y < 8; y++) {
+    const uint8_t* r0 = src + (size_t)(2 * y) * pitch;
+    const uint8_t* r1 = r0 + pitch;
+    for (int x = 0; x < 8; x++) {
+      int v[4] = {r0[2 * x], r0[2 * x + 1], r1[2 * x], r1[2 * x + 1]};
+      // The two middle values of four: the sum less the smallest and largest.
+      int lo = std::min(std::min(v[0], v[1]), std::min(v[2], v[3]));
+      int hi = std::max(std::max(v[0], v[1]), std::max(v[2], v[3]));
+      out[y * 8 + x] = (uint8_t)((v[0] + v[1] + v[2] + v[3] - lo - hi) >> 1);
+    }
+  }
+}
+
+uint32_t VmkRunScan(const uint8_t* v) {
+  uint32_t best = 0, bestScore = UINT32_MAX;
+  for (uint32_t s = 0; s < 16; s++) {
+    const uint8_t* order = kVornScans[s];
+    uint32_t score = 1;
+    int prev = v[order[0]];
+    for (int i = 1; i < 64; i++) {
+      int cur = v[order[i]];
+      uint32_t d = AbsDiff(cur, prev);
+      score += d + (d != 0);
+      prev = cur;
+    }
+    if (score < bestScore) {
+      bestScore = score;
+      best = s;
+    }
+  }
+  return best;
+}
+
+static inline uint8_t Median(uint8_t* v, int n) {
+  std::sort(v, v + n);
+  return n & 1 ? v[n / 2] : (uint8_t)((v[n / 2 - 1] + v[n / 2]) >> 1);
+}
+
+uint32_t VmkRunMerge(const uint8_t* scanned, uint32_t t, uint8_t* out) {
+  uint32_t next = 256;
+  int i = 0;
+  while (i < 64) {
+    const int start = i;
+    int lo = scanned[i], hi = scanned[i];
+    i++;
+    while (i < 64 && i - start < 16) {
+      int v = scanned[i];
+      int nlo = std::min(lo, v), nhi = std::max(hi, v);
+      if ((uint32_t)(nhi - nlo) > t) {
+        next = std::min(next, (uint32_t)(nhi - nlo));
+        break;
+      }
+      lo = nlo;
+      hi = nhi;
+      i++;
+    }
+    uint8_t tmp[16];
+    memcpy(tmp, scanned + start, (size_t)(i - start));
+    uint8_t m = Median(tmp, i - start);
+    memset(out + start, m, (size_t)(i - start));
+  }
+  return next;
+}
+
+int VmkRunSplit(const uint8_t* v, VmkRun* runs, int* end) {
+  int j = 0, n = 0;
+  while (j < 63) {
+    int len = 1;
+    uint8_t fill = v[j] == v[j + 1];
+    if (fill) {
+      while (j + len < 64 && len < 16 && v[j + len] == v[j]) len++;
+    } else {
+      while (j + len < 64 && len < 16 && !(j + len + 1 < 64 && v[j + len] == v[j + len + 1])) len++;
+    }
+    runs[n].start = (uint8_t)j;
+    runs[n].length = (uint8_t)len;
+    runs[n].fill = fill;
+    n++;
+    j += len;
+  }
+  *end = j;
+  return n;
+}
+
+uint64_t VmkPatternBits(const uint8_t* v, uint32_t lower, uint32_t upper) {
+  uint64_t bits = 0;
+  for (int i = 0; i < 64; i++)
+    if (AbsDiff(v[i], (int)lower) >= AbsDiff(v[i], (int)upper)) bits |= 1ull << i;
+  return bits;
+}
+
+// Cost of coding scanned values as runs.
+static int32_t RunEstimate(const uint8_t* v, const VmkCostModel* m) {
+  VmkRun runs[64];
+  int end;
+  int n = VmkRunSplit(v, runs, &end);
+  int32_t cost = 0;
+  for (int i = 0; i < n; i++)
+    cost += VMK_BIT + m->cost[VMK_EL_RUN] + (runs[i].fill ? 1 : runs[i].length) * m->colour;
+  if (end == 63) cost += m->colour;
+  return cost;
+}
+
+// ---------------------------------------------------------------- shared options
+
+// The error of a candidate 8 x 8 result: against the block itself, or, for a
+// region, against the full-size source it stands for.
+struct Target {
+  const uint8_t* block;  // 8 x 8 (the source, or the region's reduction)
+  const uint8_t* full;   // 16 x 16 region source, or null
+  uint32_t Error(const uint8_t* b) const { return full ? DoubledError(full, b) : Sad64(block, b); }
+};
+
+// Pattern option from the block's samples.
+static void PatternOption(const Target& t, const VmkCostModel* m, VmkOptions* o) {
+  uint8_t a[64];
+  memcpy(a, t.block, 64);
+  std::sort(a, a + 64);
+  if (a[0] == a[63]) return;
+  int32_t pre[65];
+  pre[0] = 0;
+  for (int i = 0; i < 64; i++) pre[i + 1] = pre[i] + a[i];
+  int32_t bestErr = INT32_MAX;
+  int lower = 0, upper = 0;
+  for (int i = 1; i < 64 && bestErr; i++) {
+    if (a[i] == a[i - 1]) continue;
+    const int h = i / 2;
+    const int lo = i & 1 ? a[h] : (a[h - 1] + a[h]) >> 1;
+    const int c = 64 - i, k = i + c / 2;
+    const int up = c & 1 ? a[k] : (a[k - 1] + a[k]) >> 1;
+    int32_t err = lo * h - pre[h] + (pre[i] - pre[h]) - lo * (i - h) + up * (k - i) - (pre[k] - pre[i]) +
+                  (pre[64] - pre[k]) - up * (64 - k);
+    if (err < bestErr) {
+      bestErr = err;
+      lower = lo;
+      upper = up;
+    }
+  }
+  uint64_t bits = VmkPatternBits(t.block, (uint32_t)lower, (uint32_t)upper);
+  uint8_t r[64];
+  for (int i = 0; i < 64; i++) r[i] = (uint8_t)(bits >> i & 1 ? upper : lower);
+  AddOption(o, VMK_PATTERN, (uint32_t)(lower + 256 * upper),
+            m->cost[VMK_EL_PATTERN] + 2 * m->colour, (int32_t)t.Error(r));
+}
+
+// Run options: the best scan, then one option per tolerance; only their
+// Pareto front joins the list.
+static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, VmkOptions* runs) {
+  const uint32_t scan = VmkRunScan(t.block);
+  const uint8_t* order = kVornScans[scan];
+  uint8_t scanned[64], merged[64], r[64];
+  for (int i = 0; i < 64; i++) scanned[i] = t.block[order[i]];
+  runs->count = 0;
+  uint32_t tol = 0;
+  while (tol < 256) {
+    uint32_t next = VmkRunMerge(scanned, tol, merged);
+    for (int i = 0; i < 64; i++) r[order[i]] = merged[i];
+    AddOption(runs, VMK_RUN, scan * 256 + tol, 4 * VMK_BIT + RunEstimate(merged, m), (int32_t)t.Error(r));
+    tol = next;
+  }
+  VmkPareto(runs);
+  for (int i = 0; i < runs->count; i++)
+    AddOption(o, VMK_RUN, runs->param[i], runs->cost[i], runs->error[i]);
+}
+
+// Intra options, quantiser 0 upward until the AC values vanish.
+static void IntraOptions(const Target& t, const VmkCostModel* m, VmkOptions* o) {
+  int32_t in[64], coef[64], coded[64];
+  int16_t q16[64];
+  uint8_t r[64];
+  for (int i = 0; i < 64; i++) in[i] = t.block[i];
+  VmkForward(in, coef);
+  for (uint32_t q = 0; q < 16; q++) {
+    if (!VmkQuantise(coef, kVmkIntraFactor[q], q16)) break;
+    VmkCoefGather(q16, coded);
+    VmkBitCounter bits = {0};
+    VmkCoefCode(&bits, coded);
+    VmkInversePut(q16, q, r, 8);
+    AddOption(o, VMK_INTRA, q, 4 * VMK_BIT + m->cost[VMK_EL_INTRADC] + (int32_t)bits.bits * VMK_BIT,
+              (int32_t)t.Error(r));
+  }
+}
+
+static void Finish(VmkOptions* o, VmkBlock* b, int limit, int32_t extra) {
+  VmkHull(o);
+  VmkThin(o, limit);
+  b->count = (uint8_t)o->count;
+  for (int i = 0; i < o->count; i++) {
+    b->cost[i] = o->cost[i] + extra;
+    b->error[i] = o->error[i];
+    b->param[i] = o->param[i];
+    b->type[i] = o->type[i];
+  }
+}
+
+// ---------------------------------------------------------------- blocks
+
+void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* blk, VmkScratch* s) {
+  const uint32_t w = a->width;
+  const VmkCostModel* m = a->model;
+  VmkOptions* o = &s->raw;
+  o->count = 0;
+  uint8_t S[64];
+  for (int y = 0; y < 8; y++) memcpy(S + y * 8, a->src + (size_t)(y0 + y) * w + x0, 8);
+  const Target t = {S, nullptr};
+
+  if (!a->key) {
+    const uint8_t* R = a->ref + (size_t)y0 * w + x0;
+    uint32_t e = a->dsp->sad8(S, 8, R, w, UINT32_MAX);
+    AddOption(o, VMK_SKIP, 0, 0, (int32_t)e);
+    if (!e) goto done;
+  }
+  {
+    uint8_t sorted[64];
+    memcpy(sorted, S, 64);
+    std::sort(sorted, sorted + 64);
+    const int fill = (sorted[31] + sorted[32]) >> 1;
+    uint32_t e = 0;
+    for (int i = 0; i < 64; i++) e += AbsDiff(S[i], fill);
+    AddOption(o, VMK_FILL, (uint32_t)fill, m->colour, (int32_t)e);
+    if (!e) goto done;
+  }
+  PatternOption(t, m, o);
+  RunOptions(t, m, o, &s->runs);
+  IntraOptions(t, m, o);
+  if (!a->key) {
+    const int dx = blk->mvx, dy = blk->mvy;
+    const uint8_t* Mp = a->ref + (size_t)((int)y0 + dy) * w + (x0 + dx);
+    uint8_t M[64];
+    for (int y = 0; y < 8; y++) memcpy(M + y * 8, Mp + (size_t)y * w, 8);
+    int32_t D[64], coded[64];
+    for (int i = 0; i < 64; i++) D[i] = (int8_t)(uint8_t)(S[i] - M[i]);
+    const int32_t motion = m->cost[VMK_EL_MOTION];
+    const uint32_t motionErr = Sad64(S, M);
+
+    // Residue: one option per applied value.
+    for (int i = 0; i < 64; i++) coded[i] = D[kVornCoefOrder[i]];
+    uint32_t any = 0;
+    for (int i = 0; i < 64; i++) any |= (uint32_t)coded[i];
+    if (any) {
+      uint8_t cur[64];
+      memcpy(cur, M, 64);
+      int32_t err = (int32_t)motionErr;
+      int k = 0;
+      VmkBitCounter none = {0};
+      VmkResidueCode(&none, coded, [&](uint32_t j, int32_t value, uint32_t bits) -> bool {
+        const int pos = kVornCoefOrder[j];
+        err -= (int32_t)AbsDiff(S[pos], cur[pos]);
+        cur[pos] = (uint8_t)(M[pos] + value);
+        err += (int32_t)AbsDiff(S[pos], cur[pos]);
+        AddOption(o, VMK_RESIDUE, (uint32_t)k, motion + 7 * VMK_BIT + (int32_t)bits * VMK_BIT, err);
+        k++;
+        return err == 0 || k > 127;
+      });
+    }
+
+    // Inter: the transformed difference, quantiser 0 upward.
+    int32_t coef[64];
+    int16_t q16[64];
+    uint8_t r[64];
+    VmkForward(D, coef);
+    for (uint32_t q = 0; q < 16; q++) {
+      uint32_t ac = VmkQuantise(coef, kVmkInterFactor[q], q16);
+      if (q16[0] < -kInterDcLimit) q16[0] = -kInterDcLimit;
+      if (q16[0] > kInterDcLimit) q16[0] = kInterDcLimit;
+      VmkCoefGather(q16, coded);
+      VmkBitCounter bits = {0};
+      VmkCoefCode(&bits, coded);
+      VmkInverseAdd(q16, q, M, r, 8);
+      AddOption(o, VMK_INTER, q,
+                4 * VMK_BIT + m->cost[VMK_EL_INTERDC] + motion + (int32_t)bits.bits * VMK_BIT,
+                (int32_t)Sad64(S, r));
+      if (!ac) break;
+    }
+    AddOption(o, VMK_MOTION, 0, motion, (int32_t)motionErr);
+  }
+  AddOption(o, VMK_RAW, 0, 64 * m->colour, 0);
+done:
+  Finish(o, blk, VMK_MAX_OPTIONS, m->cost[VMK_EL_TYPE]);
+}
+
+// ---------------------------------------------------------------- regions
+
+void VmkRegionOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* reg, VmkScratch* s) {
+  const uint32_t w = a->width;
+  const VmkCostModel* m = a->model;
+  VmkOptions* o = &s->raw;
+  o->count = 0;
+  uint8_t H[256], B[64];
+  for (int y = 0; y < 16; y++) memcpy(H + y * 16, a->src + (size_t)(y0 + y) * w + x0, 16);
+  VmkReduceRegion(H, 16, B);
+  const Target t = {B, H};
+  if (!a->key) {
+    const uint8_t* Q = a->ref + (size_t)y0 * w + x0;
+    bool same = true;
+    for (int y = 0; y < 16 && same; y++)
+      for (int x = 0; x < 16; x++)
+        if (Q[(size_t)y * w + x] != B[(y >> 1) * 8 + (x >> 1)]) {
+          same = false;
+          break;
+        }
+    if (same) {
+      reg->count = 0;
+      return;
+    }
+  }
+  {
+    uint8_t sorted[256];
+    memcpy(sorted, H, 256);
+    std::sort(sorted, sorted + 256);
+    const int fill = (sorted[127] + sorted[128]) >> 1;
+    uint32_t e = 0;
+    for (int i = 0; i < 256; i++) e += AbsDiff(H[i], fill);
+    AddOption(o, VMK_FILL, (uint32_t)fill, m->colour, (int32_t)e);
+    if (!e) goto done;
+  }
+  PatternOption(t, m, o);
+  RunOptions(t, m, o, &s->runs);
+  IntraOptions(t, m, o);
+  AddOption(o, VMK_RAW, 0, 64 * m->colour, (int32_t)DoubledError(H, B));
+done:
+  VmkPareto(o);
+  VmkThin(o, VMK_MAX_REGION_OPTIONS);
+  reg->count = (uint8_t)o->count;
+  const int32_t extra = 2 * m->cost[VMK_EL_TYPE] + m->cost[VMK_EL_SUBTYPE];
+  for (int i = 0; i < o->count; i++) {
+    reg->cost[i] = o->cost[i] + extra;
+    reg->error[i] = o->error[i];
+    reg->param[i] = o->param[i];
+    reg->type[i] = o->type[i];
+  }
+}

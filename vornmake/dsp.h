@@ -1,0 +1,21 @@
+// The analysis's inner routines, with a plain C++ reference and SIMD
+// versions chosen at start-up.
+#pragma once
+
+#include <stdint.h>
+
+struct VmkDsp {
+  // Sum of absolute differences of two 8 x 8 blocks. The sum is checked
+  // against limit as it goes (after every row, or pair of rows): a result
+  // above limit only says the sum exceeds it; a result at or below limit is
+  // the exact sum.
+  uint32_t (*sad8)(const uint8_t* a, uint32_t pitchA, const uint8_t* b, uint32_t pitchB,
+                   uint32_t limit);
+};
+
+// The routines for this processor (reference ones when $KOR_CPU_MASK masks
+// the SIMD features).
+const VmkDsp* VmkDspGet(void);
+// Routine sets by name for tests: "c", "sse2", "avx2"; null when the
+// processor lacks the features.
+const VmkDsp* VmkDspByName(const char* name);

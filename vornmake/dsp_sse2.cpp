@@ -1,0 +1,20 @@
+// SSE2 versions of the analysis routines.
+#include <emmintrin.h>
+#include <stdint.h>
+
+static inline __m128i Rows(const uint8_t* p, uint32_t pitch) {
+  return _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i*)p), _mm_loadl_epi64((const __m128i*)(p + pitch)));
+}
+
+// Two rows per step; the limit is checked after every pair.
+uint32_t VmkSad8Sse2(const uint8_t* a, uint32_t pa, const uint8_t* b, uint32_t pb, uint32_t limit) {
+  __m128i acc = _mm_setzero_si128();
+  for (int r = 0; r < 8; r += 2) {
+    acc = _mm_add_epi32(acc, _mm_sad_epu8(Rows(a, pa), Rows(b, pb)));
+    uint32_t sum = (uint32_t)_mm_cvtsi128_si32(acc) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
+    if (sum > limit) return sum;
+    a += 2 * pa;
+    b += 2 * pb;
+  }
+  return (uint32_t)_mm_cvtsi128_si32(acc) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
+}
