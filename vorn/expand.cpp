@@ -61,7 +61,10 @@ bool DecodePlane(const Frame* f, size_t start, size_t limit, uint8_t* dst, const
   bool ok = !VornBitsOverrun(b);
   for (uint32_t y = 0; ok && y < height; y += 8) {
     p.mapRow = f->map + (size_t)(y / 8 * kind / 2) * p.mapWidth;
-    if (!VornBundlesRefill(&p)) break;
+    if (!VornBundlesRefill(&p)) {
+      ok = false;
+      break;
+    }
     VornDecodeRow(&p, y);
     ok = !p.failed;
   }
