@@ -57,7 +57,9 @@ void VornIdctRef(int32_t out[64], const int16_t coef[64], const int32_t quant[64
 
 VornIdctFunc VornIdctSelect(void) {
 #if defined(__x86_64__) || defined(__i386__)
-  if (VornCpuFlags() & VORN_CPU_AVX2) return VornIdctAvx2;
+  uint32_t cpu = VornCpuFlags();
+  if (cpu & VORN_CPU_AVX2) return VornIdctAvx2;
+  if (cpu & VORN_CPU_SSE2) return VornIdctSse2;
 #endif
   return VornIdctRef;
 }

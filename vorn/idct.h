@@ -12,6 +12,7 @@ typedef void (*VornIdctFunc)(int32_t out[64], const int16_t coef[64], const int3
 // Plain C++ reference.
 void VornIdctRef(int32_t out[64], const int16_t coef[64], const int32_t quant[64]);
 #if defined(__x86_64__) || defined(__i386__)
+void VornIdctSse2(int32_t out[64], const int16_t coef[64], const int32_t quant[64]);
 void VornIdctAvx2(int32_t out[64], const int16_t coef[64], const int32_t quant[64]);
 #endif
 

@@ -41,9 +41,11 @@ void Idct(benchmark::State& state, VornIdctFunc f, bool sparse) {
 
 void BM_IdctRef(benchmark::State& s) { Idct(s, VornIdctRef, false); }
 void BM_IdctRefSparse(benchmark::State& s) { Idct(s, VornIdctRef, true); }
+void BM_IdctSse2(benchmark::State& s) { Idct(s, VornIdctSse2, false); }
 void BM_IdctSelected(benchmark::State& s) { Idct(s, VornIdctSelect(), false); }
 BENCHMARK(BM_IdctRef);
 BENCHMARK(BM_IdctRefSparse);
+BENCHMARK(BM_IdctSse2);
 BENCHMARK(BM_IdctSelected);
 
 uint32_t Get32(const std::vector<uint8_t>& f, size_t at) {
