@@ -9,6 +9,13 @@
 #include <unistd.h>
 
 static PlatMessageBoxHook g_hook;
+static PlatAskHook g_ask_hook;
+
+PlatAskHook PlatAskTerminalSetHook(PlatAskHook hook) {
+  PlatAskHook old = g_ask_hook;
+  g_ask_hook = hook;
+  return old;
+}
 
 PlatMessageBoxHook PlatMessageBoxSetHook(PlatMessageBoxHook hook) {
   PlatMessageBoxHook old = g_hook;
@@ -27,6 +34,7 @@ int PlatHasDisplay(void) {
 }
 
 int PlatAskTerminal(const char* question) {
+  if (g_ask_hook) return g_ask_hook(question ? question : "") ? 1 : 0;
   fprintf(stderr, "%s [y/N] ", question ? question : "");
   fflush(stderr);
   FILE* tty = fopen("/dev/tty", "r");
