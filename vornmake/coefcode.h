@@ -5,7 +5,7 @@
 #include <stdint.h>
 
 #include "vornmake/bitwriter.h"
-#include "vornmake/pending_tables.h"
+#include "vorn/tables.h"
 #include "vornmake/vmk.h"
 
 // The walk's list of (index, mode) entries: mode 3 entries go in front of

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "vornmake/pending_tables.h"
+#include "vorn/tables.h"
 
 // Bits of the description of a permutation and of the symbols under it.
 static uint32_t Cost(const uint32_t* hist, uint32_t tree, const uint8_t* perm, uint32_t header) {

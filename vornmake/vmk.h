@@ -145,7 +145,7 @@ struct VornMakeHandle {
   uint32_t targets[VMK_MAX_WINDOW];
   uint32_t maximums[VMK_MAX_WINDOW];
   uint32_t keys[VMK_MAX_WINDOW];
-  int32_t budgetCarry;
+  int64_t budgetCarry;
   uint32_t windowFill;
   uint8_t* slots[VMK_PLANES][VMK_MAX_WINDOW];
   uint8_t* previous[VMK_PLANES];
