@@ -9,9 +9,6 @@
 #include "vornmake/reduce.h"
 #include "vornmake/transform.h"
 
-// Inter DC values go to a bundle whose chunks start with a 10-bit magnitude.
-enum { kInterDcLimit = 1023 };
-
 static inline uint32_t AbsDiff(int a, int b) { return (uint32_t)(a > b ? a - b : b - a); }
 
 static inline void AddOption(VmkOptions* o, uint32_t type, uint32_t param, int32_t cost,
@@ -337,8 +334,8 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
     VmkForward(D, coef);
     for (uint32_t q = 0; q < 16; q++) {
       uint32_t ac = VmkQuantise(coef, kVmkInterFactor[q], q16);
-      if (q16[0] < -kInterDcLimit) q16[0] = -kInterDcLimit;
-      if (q16[0] > kInterDcLimit) q16[0] = kInterDcLimit;
+      if (q16[0] < -VMK_INTER_DC_LIMIT) q16[0] = -VMK_INTER_DC_LIMIT;
+      if (q16[0] > VMK_INTER_DC_LIMIT) q16[0] = VMK_INTER_DC_LIMIT;
       VmkCoefGather(q16, coded);
       VmkBitCounter bits = {0};
       VmkCoefCode(&bits, coded);

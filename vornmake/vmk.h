@@ -28,6 +28,10 @@ enum {
   VMK_FOUR = 15,
 };
 
+// Inter DC values go to a bundle whose chunks start with a 10-bit magnitude
+// and a sign: the quantiser's -1024 is taken as -1023.
+enum { VMK_INTER_DC_LIMIT = 1023 };
+
 // Cost units: 256 per bit.
 enum { VMK_BIT = 256, VMK_BYTE = 2048 };
 

@@ -263,8 +263,8 @@ static void Pass1(Writer* wr) {
           for (int i = 0; i < 64; i++) in[i] = (int8_t)(uint8_t)(S[i] - work[i]);
           VmkForward(in, coef);
           VmkQuantise(coef, kVmkInterFactor[param], q16);
-          if (q16[0] < -1023) q16[0] = -1023;
-          if (q16[0] > 1023) q16[0] = 1023;
+          if (q16[0] < -VMK_INTER_DC_LIMIT) q16[0] = -VMK_INTER_DC_LIMIT;
+          if (q16[0] > VMK_INTER_DC_LIMIT) q16[0] = VMK_INTER_DC_LIMIT;
           wr->Push(VMK_B_INTERDC, q16[0]);
           VmkCoefGather(q16, coded);
           VmkCoefCode(&wr->data, coded);

@@ -1,0 +1,96 @@
+// Quantisation factors, the range of quantised values, and the SIMD sums of
+// absolute differences against the reference.
+#include <gtest/gtest.h>
+#include <math.h>
+
+#include <random>
+
+#include "vorn/tables.h"
+#include "vornmake/dsp.h"
+#include "vornmake/transform.h"
+
+namespace {
+
+TEST(Transform, FactorsInvertTheDecoderTables) {
+  for (int q = 0; q < 16; q++)
+    for (int k = 0; k < 64; k++) {
+      const double intra = 34359738368.0 / kVornIntraQuant[q][k];
+      const double inter = 34359738368.0 / kVornInterQuant[q][k];
+      EXPECT_LE(fabs(kVmkIntraFactor[q][k] - intra), intra * 1e-4) << q << " " << k;
+      EXPECT_LE(fabs(kVmkInterFactor[q][k] - inter), inter * 1e-4) << q << " " << k;
+    }
+}
+
+// The worst blocks for each coefficient (samples at one extreme where its
+// basis function is positive, at the other where negative) keep every
+// quantised value within the coding's 15 bit planes, the intra DC within 11
+// bits, and the decoder's 32-bit dequantisation products within range.
+TEST(Transform, QuantisedValuesFitTheirFields) {
+  int32_t basis[64];
+  for (int pos = 0; pos < 64; pos++) {
+    // The forward transform is linear enough for its signs to find the worst.
+    int32_t tmp[64];
+    for (int i = 0; i < 64; i++) {
+      int32_t one[64] = {0};
+      one[i] = 1;
+      VmkForward(one, tmp);
+      basis[i] = tmp[pos];
+    }
+    for (int inter = 0; inter < 2; inter++)
+      for (int sign = -1; sign <= 1; sign += 2) {
+        int32_t in[64], coef[64];
+        for (int i = 0; i < 64; i++) {
+          const bool hi = basis[i] * sign > 0;
+          in[i] = inter ? (hi ? 127 : -128) : (hi ? 255 : 0);
+        }
+        VmkForward(in, coef);
+        for (int q = 0; q < 16; q++) {
+          int16_t out[64];
+          VmkQuantise(coef, inter ? kVmkInterFactor[q] : kVmkIntraFactor[q], out);
+          const int32_t* deq = inter ? kVornInterQuant[q] : kVornIntraQuant[q];
+          for (int k = 0; k < 64; k++) {
+            EXPECT_LT(abs(out[k]), 1 << 15);
+            EXPECT_LT(fabs((double)out[k] * deq[k]), 2147483647.0) << pos << " " << q << " " << k;
+          }
+          if (!inter) EXPECT_LE(out[0], 2047);
+          if (!inter) EXPECT_GE(out[0], 0);
+        }
+      }
+  }
+}
+
+TEST(Transform, InterDcReachesMinus1024OnlyAtTheFinestQuantiser) {
+  int32_t in[64], coef[64];
+  int16_t out[64];
+  for (int i = 0; i < 64; i++) in[i] = -128;
+  VmkForward(in, coef);
+  VmkQuantise(coef, kVmkInterFactor[0], out);
+  EXPECT_EQ(out[0], -1024);  // one below what a chunk's first value can carry
+  VmkQuantise(coef, kVmkInterFactor[1], out);
+  EXPECT_GT(out[0], -1024);
+}
+
+TEST(Dsp, SimdSadMatchesReference) {
+  const VmkDsp* ref = VmkDspByName("c");
+  std::mt19937 rng(5);
+  uint8_t a[16 * 16], b[16 * 16];
+  for (const char* name : {"sse2"}) {
+    const VmkDsp* simd = VmkDspByName(name);
+    if (!simd) continue;
+    for (int trial = 0; trial < 20000; trial++) {
+      const int spread = 1 + (int)(rng() % 256);
+      for (auto& v : a) v = (uint8_t)(rng() % spread);
+      for (auto& v : b) v = (uint8_t)(rng() % spread);
+      const uint32_t limit = trial % 3 ? rng() % 9000 : UINT32_MAX;
+      const uint32_t pa = 8 + rng() % 9, pb = 8 + rng() % 9;
+      uint32_t r = ref->sad8(a, pa, b, pb, limit), s = simd->sad8(a, pa, b, pb, limit);
+      // Within the limit both give the exact sum; beyond it both only say so.
+      if (r <= limit)
+        ASSERT_EQ(s, r) << name;
+      else
+        ASSERT_GT(s, limit) << name;
+    }
+  }
+}
+
+}  // namespace
