@@ -4,9 +4,15 @@
 #include "platform/plat.h"
 #include "vornmake/sound.h"
 
+// A writer that finds a flush pending steps back while it waits, so that the
+// flush, which waits for no writer to be busy, can go ahead.
 void VmkWriterEnter(VornMakeHandle* h) {
-  PlatAtomicInc8(&h->writersBusy);
-  while (__atomic_load_n(&h->flushing, __ATOMIC_SEQ_CST)) PlatSleep(1);
+  for (;;) {
+    PlatAtomicInc8(&h->writersBusy);
+    if (!__atomic_load_n(&h->flushing, __ATOMIC_SEQ_CST)) return;
+    PlatAtomicDec8(&h->writersBusy);
+    PlatSleep(1);
+  }
 }
 
 void VmkWriterLeave(VornMakeHandle* h) { PlatAtomicDec8(&h->writersBusy); }
