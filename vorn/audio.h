@@ -42,6 +42,14 @@ float VornAudioBandScale(uint32_t q);
 // formula (at most 2^31, finite).
 float VornAudioUnpackFloat(uint32_t bits);
 
+// Output of the transform to samples: y * gain rounded to the nearest
+// integer (halves to even), limited to -32768 .. 32767 (not a number gives
+// 0); n a multiple of 16. Index 0 is the plain C++ reference; SIMD versions
+// are null when this processor lacks them.
+typedef void (*VornAudioRoundProc)(int16_t* out, const float* y, float gain, uint32_t n);
+enum { VORN_ROUND_REFERENCE = 0, VORN_ROUND_SSE2 = 1, VORN_ROUND_KERNELS = 2 };
+VornAudioRoundProc VornAudioRoundKernel(int which);
+
 // Decoder state: one block of 32-byte aligned memory.
 typedef struct VornAudio {
   VornAudioGeometry geo;
@@ -50,6 +58,7 @@ typedef struct VornAudio {
   int16_t* tail;        // overlap samples saved from the previous block
   float* work;          // n floats, or null: then a decode uses the stack
   VornRdft rdft;
+  VornAudioRoundProc round;
 } VornAudio;
 
 // Opens a decoder for a track. workInState 1 keeps the transform's work

@@ -5,8 +5,13 @@
 #include "vorn/audio.h"
 #include "vorn/audio_bits.h"
 
-// Reads the quantised values of a[2 .. n-1] as floats.
-static void ReadGroups(VornAudioBits* bits, float* a, uint32_t n) {
+// Reads the quantised values of a[2 .. n-1] and scales them by their band:
+// bin k (values 2k, 2k + 1) is in band b for edges[b] <= k < edges[b + 1].
+static void ReadGroups(VornAudioBits* bits, float* a, const VornAudioGeometry& g,
+                       const float* scale) {
+  const uint32_t n = g.n;
+  uint32_t band = 0;
+  uint32_t bandEnd = 2 * g.edges[1];
   uint32_t i = 2;
   while (i < n) {
     VornAudioBitsRefill(bits);
@@ -26,28 +31,22 @@ static void ReadGroups(VornAudioBits* bits, float* a, uint32_t n) {
       continue;
     }
     const uint32_t mask = (1u << width) - 1;
-    for (; i < end; i++) {
-      VornAudioBitsRefill(bits);
-      const uint32_t v = (uint32_t)bits->acc;
-      const uint32_t mag = v & mask;
-      if (mag) {
-        const float f = (float)(int32_t)mag;
-        a[i] = (v >> width) & 1 ? -f : f;
-        VornAudioBitsSkip(bits, width + 1);
-      } else {
-        a[i] = 0;
-        VornAudioBitsSkip(bits, width);
+    while (i < end) {
+      while (i >= bandEnd) bandEnd = 2 * g.edges[++band + 1];
+      const float s = scale[band];
+      const uint32_t stop = end < bandEnd ? end : bandEnd;
+      // Branch-free: a sign bit follows only non-zero magnitudes.
+      for (; i < stop; i++) {
+        VornAudioBitsRefill(bits);
+        const uint32_t v = (uint32_t)bits->acc;
+        const int32_t mag = (int32_t)(v & mask);
+        const int32_t nonzero = mag != 0;
+        const int32_t negative = (int32_t)(v >> width) & nonzero;
+        a[i] = (float)((mag ^ -negative) + negative) * s;
+        VornAudioBitsSkip(bits, width + (uint32_t)nonzero);
       }
     }
   }
-}
-
-// Nearest integer, halves to even, limited to 16 bits.
-static inline int16_t RoundSample(float v) {
-  if (v != v) return 0;
-  if (v >= 32767.0f) return 32767;
-  if (v <= -32768.0f) return -32768;
-  return (int16_t)(int32_t)((v + 12582912.0f) - 12582912.0f);
 }
 
 static const int16_t* Decode(VornAudio* a, float* w, const uint8_t* data, const uint8_t* end,
@@ -61,23 +60,14 @@ static const int16_t* Decode(VornAudio* a, float* w, const uint8_t* data, const 
   const uint32_t nyquist = VornAudioBitsRead(&bits, 29);
   float scale[VORN_AUDIO_BANDS_MAX];
   for (uint32_t b = 0; b < g.bands; b++) scale[b] = VornAudioBandScale(VornAudioBitsRead(&bits, 8));
-  ReadGroups(&bits, w, n);
+  ReadGroups(&bits, w, g, scale);
   w[0] = VornAudioUnpackFloat(dc);
   w[1] = VornAudioUnpackFloat(nyquist);
-  for (uint32_t b = 0; b < g.bands; b++) {
-    const float s = scale[b];
-    const uint32_t k1 = g.edges[b + 1];
-    for (uint32_t k = g.edges[b] ? g.edges[b] : 1; k < k1; k++) {
-      w[2 * k] *= s;
-      w[2 * k + 1] *= s;
-    }
-  }
 
   VornRdftInverse(&a->rdft, w);
 
   int16_t* out = a->out;
-  const float gain = g.gain;
-  for (uint32_t i = 0; i < n; i++) out[i] = RoundSample(w[i] * gain);
+  a->round(out, w, g.gain, n);
   if (!a->first) {
     const int32_t l = (int32_t)overlap;
     for (int32_t i = 0; i < l; i++)

@@ -33,6 +33,8 @@ VornAudio* VornAudioOpen(uint32_t rate, uint32_t channels, uint32_t workInState)
     free(block);
     return nullptr;
   }
+  a->round = VornAudioRoundKernel(VORN_ROUND_SSE2);
+  if (!a->round) a->round = VornAudioRoundKernel(VORN_ROUND_REFERENCE);
   return a;
 }
 

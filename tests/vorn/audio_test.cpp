@@ -404,6 +404,25 @@ TEST(VornAudio, HostilePacketsStayInBounds) {
   EXPECT_GT(railed, out.size() / 2);
 }
 
+TEST(VornAudio, RoundKernelsMatchReference) {
+  std::mt19937 rng(9);
+  std::vector<float> y(4096);
+  static const float kSpecial[] = {0.5f, 1.5f, 2.5f, -0.5f, -2.5f, 32767.5f, -32768.5f, 1e30f,
+                                   -1e30f, INFINITY, -INFINITY, NAN, -0.0f, 65534.0f, 65535.0f};
+  for (size_t i = 0; i < y.size(); i++)
+    y[i] = i < 15 ? kSpecial[i] * 2 : (float)((int32_t)rng() % 200000) / 3.0f;
+  std::vector<int16_t> want(y.size()), got(y.size());
+  VornAudioRoundKernel(VORN_ROUND_REFERENCE)(want.data(), y.data(), 0.5f, (uint32_t)y.size());
+  static const int16_t kWant[] = {0, 2, 2, 0, -2, 32767, -32768, 32767, -32768, 32767, -32768, 0, 0, 32767, 32767};
+  for (int i = 0; i < 15; i++) EXPECT_EQ(want[i], kWant[i]) << i;
+  for (int k = 1; k < VORN_ROUND_KERNELS; k++) {
+    VornAudioRoundProc round = VornAudioRoundKernel(k);
+    if (!round) continue;
+    round(got.data(), y.data(), 0.5f, (uint32_t)y.size());
+    EXPECT_EQ(got, want) << k;
+  }
+}
+
 TEST(VornAudio, To8Bit) {
   static const int16_t kIn[] = {0, 255, 256, -1, -256, -257, 32767, -32768, 0x1234};
   static const uint8_t kOut[] = {128, 128, 129, 127, 127, 126, 255, 0, 0x92};
