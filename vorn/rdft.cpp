@@ -81,8 +81,9 @@ int VornRdftInit(VornRdft* t, uint32_t n, void* tables) {
 }
 
 // Z[k] = E + i O with E = (P[k] + conj P[m-k]) / 2, O = (P[k] - conj P[m-k])
-// w^k / 2, for the pairs k, m - k with 0 < k < m / 2. conjIn conjugates P
-// first (the inverse reads the packed spectrum as conj X).
+// w^k / 2, for the pairs k, m - k with 0 < k < m / 2, where P[k] = (a[2k],
+// inSign a[2k+1]): the inverse reads the packed values as conj X, the
+// forward twists the FFT of the conjugated signal.
 static inline void Twist(const VornRdft* t, float* a, float inSign) {
   const uint32_t m = t->m;
   const float* w = t->twist;

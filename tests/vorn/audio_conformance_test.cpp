@@ -96,7 +96,8 @@ TEST(VornAudioConformance, Track0MatchesWav) {
   std::vector<std::string> names;
   while (dirent* e = readdir(dp)) {
     std::string n = e->d_name;
-    if (n.size() > 4 && n.compare(n.size() - 4, 4, ".wav") == 0) names.push_back(n.substr(0, n.size() - 4));
+    if (n.size() > 4 && n.compare(n.size() - 4, 4, ".wav") == 0)
+      names.push_back(n.substr(0, n.size() - 4));
   }
   closedir(dp);
   std::sort(names.begin(), names.end());
@@ -122,7 +123,6 @@ TEST(VornAudioConformance, Track0MatchesWav) {
       if (diff > 2 && !bad++) first = i;
       worst = std::max(worst, diff);
     }
-    if (getenv("KOR_AUDIO_VERBOSE")) printf("%s: %zu samples, largest difference %d\n", name.c_str(), got.size(), worst);
     EXPECT_EQ(bad, 0u) << "first at sample " << first << " (" << got[first] << " vs "
                        << want[first] << "), largest difference " << worst;
   }

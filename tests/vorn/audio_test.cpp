@@ -70,7 +70,7 @@ struct Decoder {
   std::vector<int16_t> Block(const std::vector<uint8_t>& data, size_t* used = nullptr,
                              uint32_t* overrun = nullptr) {
     std::unique_ptr<uint8_t[]> copy(new uint8_t[data.size()]);
-    memcpy(copy.get(), data.data(), data.size());
+    if (!data.empty()) memcpy(copy.get(), data.data(), data.size());
     uint32_t pcm = 0, over = 0;
     const uint8_t* next = nullptr;
     const int16_t* s =
@@ -382,7 +382,8 @@ TEST(VornAudio, HostilePacketsStayInBounds) {
     const uint32_t size = rng() % 6000;
     std::unique_ptr<uint8_t[]> packet(new uint8_t[size + 1]);
     const int fill = round % 4;  // random, all ones, all zeros, random with a huge count
-    for (uint32_t i = 0; i < size; i++) packet[i] = fill == 1 ? 0xFF : fill == 2 ? 0 : (uint8_t)rng();
+    for (uint32_t i = 0; i < size; i++)
+      packet[i] = fill == 1 ? 0xFF : fill == 2 ? 0 : (uint8_t)rng();
     if (fill == 3 && size >= 4) memset(packet.get(), 0xFF, 4);
     const uint32_t capacity = rng() % 20000;
     std::unique_ptr<uint8_t[]> out(new uint8_t[capacity + 1]);
@@ -413,7 +414,8 @@ TEST(VornAudio, RoundKernelsMatchReference) {
     y[i] = i < 15 ? kSpecial[i] * 2 : (float)((int32_t)rng() % 200000) / 3.0f;
   std::vector<int16_t> want(y.size()), got(y.size());
   VornAudioRoundKernel(VORN_ROUND_REFERENCE)(want.data(), y.data(), 0.5f, (uint32_t)y.size());
-  static const int16_t kWant[] = {0, 2, 2, 0, -2, 32767, -32768, 32767, -32768, 32767, -32768, 0, 0, 32767, 32767};
+  static const int16_t kWant[] = {0,      2,     2,      0,     -2,    32767, -32768, 32767,
+                                  -32768, 32767, -32768, 0,     0,     32767, 32767};
   for (int i = 0; i < 15; i++) EXPECT_EQ(want[i], kWant[i]) << i;
   for (int k = 1; k < VORN_ROUND_KERNELS; k++) {
     VornAudioRoundProc round = VornAudioRoundKernel(k);

@@ -63,7 +63,8 @@ std::vector<double> DirectInverse(const std::vector<float>& a) {
   std::vector<double> y(n);
   for (size_t i = 0; i < n; i++) {
     double s = (a[0] + (i & 1 ? -a[1] : a[1])) / 2.0;
-    for (size_t k = 1; k < n / 2; k++) s += a[2 * k] * w.c[k * i % n] + a[2 * k + 1] * w.s[k * i % n];
+    for (size_t k = 1; k < n / 2; k++)
+      s += a[2 * k] * w.c[k * i % n] + a[2 * k + 1] * w.s[k * i % n];
     y[i] = s;
   }
   return y;
