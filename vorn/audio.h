@@ -68,16 +68,18 @@ VornAudio* VornAudioOpen(uint32_t rate, uint32_t channels, uint32_t workInState)
 void VornAudioClose(VornAudio* a);  // null is accepted
 
 // Decodes the block starting at data, reading nothing at or past end
-// (bits missing there read as 0). Returns the block's samples (valid until
-// the next decode); *pcmBytes = (n - overlap) * 2, the bytes of it that are
-// new sound; *next = the word after the block, at most end; *overrun
-// (optional) = 1 when the block needed bits past end, else 0.
+// (bits missing there read as 0). Returns the block's n samples (valid until
+// the next decode), of which the first n - overlap are new sound and the
+// rest are held back for the cross-fade into the next block. Optional
+// outputs: *pcmBytes = (n - overlap) * 2; *next = the word after the block,
+// at most end; *overrun = 1 when the block needed bits past end (the
+// caller should stop walking the packet), else 0.
 const int16_t* VornAudioDecodeBlock(VornAudio* a, const uint8_t* data, const uint8_t* end,
                                     uint32_t* pcmBytes, const uint8_t** next, uint32_t* overrun);
 
 // Decodes one packet of a track: packet points at the bytes after the
 // packet's length word (a u32 PCM byte count, then blocks) and packetSize is
-// that length. Blocks are decoded until the count is reached, the packet's
+// that length (the caller has checked that many bytes are there). Blocks are decoded until the count is reached, the packet's
 // data ends or a block runs past it; of the last block only the bytes
 // still owed are kept. Writes at most capacity bytes to out and returns the
 // bytes written.

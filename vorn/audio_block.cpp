@@ -78,8 +78,8 @@ static const int16_t* Decode(VornAudio* a, float* w, const uint8_t* data, const 
 
   const uint64_t used = VornAudioBitsUsed(&bits);
   const uint64_t bytes = (used + 31) / 32 * 4;
-  *pcmBytes = (n - overlap) * 2;
-  *next = data + (bytes < bits.size ? (size_t)bytes : bits.size);
+  if (pcmBytes) *pcmBytes = (n - overlap) * 2;
+  if (next) *next = data + (bytes < bits.size ? (size_t)bytes : bits.size);
   if (overrun) *overrun = used > (uint64_t)bits.size * 8;
   return out;
 }
