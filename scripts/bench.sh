@@ -5,9 +5,5 @@ bin=$1; vectors=$2
 for b in "$bin"/*bench; do
   [ -x "$b" ] || continue
   echo "== ${b##*/}"
-  case "$b" in
-    # Google Benchmark programs take no --vectors; they report medians.
-    *dspbench) "$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1 ;;
-    *) "$b" --vectors "$vectors" || exit 1 ;;
-  esac
+  "$b" --vectors "$vectors" || exit 1
 done
