@@ -295,10 +295,13 @@ static void CopyPlanar(uint8_t* dest, int32_t x, int32_t y, int32_t pitch, int32
 }
 
 // Checks the picture geometry shared by both entry points.
+// Sizes stay far from overflow: planes up to 1 << 20 a side, output
+// positions up to 1 << 24.
 static bool GoodPicture(const uint8_t* dest, const uint8_t* picture, int32_t pitch,
-                        int32_t planePitch, int32_t planeRows) {
+                        int32_t planePitch, int32_t planeRows, int32_t x, int32_t y) {
   return dest && picture && pitch != 0 && planePitch > 0 && planeRows > 0 &&
-         !(planePitch & 1) && !(planeRows & 1);
+         !(planePitch & 1) && !(planeRows & 1) && planePitch <= (1 << 20) &&
+         planeRows <= (1 << 20) && x >= 0 && y >= 0 && x <= (1 << 24) && y <= (1 << 24);
 }
 
 // One rectangle, any format, after validation.
@@ -323,8 +326,8 @@ int32_t VornConvertRectWith(const VornConvBackend* be, uint8_t* dest, int32_t x,
                             const uint8_t* alpha, int32_t sx, int32_t sy, int32_t width,
                             int32_t height, int32_t planePitch, int32_t planeRows,
                             uint32_t flags) {
-  if (!be || !GoodPicture(dest, picture, pitch, planePitch, planeRows)) return 0;
-  if (x < 0 || y < 0 || sx < 0 || sy < 0 || width < 0 || height < 0 ||
+  if (!be || !GoodPicture(dest, picture, pitch, planePitch, planeRows, x, y)) return 0;
+  if (sx < 0 || sy < 0 || width < 0 || height < 0 ||
       width > planePitch - sx || height > planeRows - sy || destHeight < 0)
     return 0;
   uint32_t format = flags & VORN_COPY_FORMAT;
@@ -352,9 +355,9 @@ int32_t VornConvertFrameWith(const VornConvBackend* be, uint8_t* dest, int32_t p
                              const uint8_t* alpha, const uint8_t* blockMap, int32_t width,
                              int32_t height, int32_t planePitch, int32_t planeRows,
                              uint32_t flags) {
-  if (!be || !GoodPicture(dest, picture, pitch, planePitch, planeRows)) return 0;
+  if (!be || !GoodPicture(dest, picture, pitch, planePitch, planeRows, x, y)) return 0;
   if (width <= 0 || height <= 0 || width > planePitch || height > planeRows || destHeight <= 0 ||
-      x < 0 || y < 0 || y >= destHeight)
+      y >= destHeight)
     return 0;
   uint32_t format = flags & VORN_COPY_FORMAT;
   if (format == VORN_FMT_NONE) return 1;

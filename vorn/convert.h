@@ -97,8 +97,11 @@ int32_t VornConvertFrame(uint8_t* dest, int32_t pitch, int32_t destHeight, int32
 // memory). Nothing outside the rectangle's output area is written: the output
 // covers width (doubled in modes 3-5) pixels and height lines (doubled in
 // modes 1, 2, 4, 5; in modes 2 and 5 only every other one is written; in
-// mode 6 only the lines of even source rows). Format 15 writes its chroma
-// planes after |pitch| x destHeight and |pitch| / 2 x destHeight / 2 bytes.
+// mode 6 only the lines of even source rows). destHeight: 0, or the number of
+// lines from dest (counted the way pitch goes); lines at or past it are not
+// written. Format 15 needs it: its chroma planes follow |pitch| x destHeight
+// and |pitch| / 2 x destHeight / 2 bytes after dest, and a negative pitch
+// makes each plane bottom-up as in VornConvertFrame.
 // Returns 1, or 0 for unusable arguments.
 int32_t VornConvertRect(uint8_t* dest, int32_t x, int32_t y, int32_t pitch, int32_t destHeight,
                         const uint8_t* picture, const uint8_t* alpha, int32_t sx, int32_t sy,

@@ -15,22 +15,18 @@ struct Terms {
   __m256i r[2], g[2], b[2];
 };
 
-inline __m256i ApplySign(__m256i v, __m256i sign) {
-  return _mm256_sub_epi16(_mm256_xor_si256(v, sign), sign);
-}
-
 inline Terms ChromaTerms(const uint8_t* cv, const uint8_t* cu) {
-  const __m256i k128 = K16(128), zero = _mm256_setzero_si256();
+  const __m256i k128 = K16(128);
   __m256i dv = _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128((const __m128i*)cv)), k128);
   __m256i du = _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128((const __m128i*)cu)), k128);
-  __m256i sv = _mm256_srai_epi16(dv, 15), su = _mm256_srai_epi16(du, 15);
-  __m256i av = _mm256_slli_epi16(ApplySign(dv, sv), 1);
-  __m256i au = _mm256_slli_epi16(ApplySign(du, su), 1);
-  __m256i r = ApplySign(_mm256_mulhi_epu16(av, K16(52299)), sv);
-  __m256i gv = ApplySign(_mm256_mulhi_epu16(av, K16(26639)), sv);
-  __m256i gu = ApplySign(_mm256_mulhi_epu16(au, K16(12837)), su);
-  __m256i b = ApplySign(_mm256_add_epi16(au, _mm256_mulhi_epu16(au, K16(565))), su);
-  __m256i g = _mm256_sub_epi16(_mm256_sub_epi16(zero, gv), gu);
+  __m256i av = _mm256_slli_epi16(_mm256_abs_epi16(dv), 1);  // 2 |d|
+  __m256i au = _mm256_slli_epi16(_mm256_abs_epi16(du), 1);
+  // sign(d) * magnitude
+  __m256i r = _mm256_sign_epi16(_mm256_mulhi_epu16(av, K16(52299)), dv);
+  __m256i b = _mm256_sign_epi16(_mm256_add_epi16(au, _mm256_mulhi_epu16(au, K16(565))), du);
+  __m256i gv = _mm256_sign_epi16(_mm256_mulhi_epu16(av, K16(26639)), dv);
+  __m256i gu = _mm256_sign_epi16(_mm256_mulhi_epu16(au, K16(12837)), du);
+  __m256i g = _mm256_sub_epi16(_mm256_sub_epi16(_mm256_setzero_si256(), gv), gu);
   Terms t;
   t.r[0] = _mm256_unpacklo_epi16(r, r), t.r[1] = _mm256_unpackhi_epi16(r, r);
   t.g[0] = _mm256_unpacklo_epi16(g, g), t.g[1] = _mm256_unpackhi_epi16(g, g);
@@ -42,21 +38,26 @@ struct Channels {
   __m256i r[2], g[2], b[2];
 };
 
-template <bool Gray>
+// Clamp: the byte formats get it from the saturating pack.
+template <bool Gray, bool Clamp>
 inline Channels Compute(const uint8_t* yp, const Terms& t) {
   const __m256i zero = _mm256_setzero_si256(), max = K16(255);
   __m256i y = _mm256_loadu_si256((const __m256i*)yp);
   __m256i ti = _mm256_min_epu8(_mm256_subs_epu8(y, _mm256_set1_epi8(16)), _mm256_set1_epi8((char)219));
   Channels c;
+  #pragma GCC unroll 4
   for (int32_t h = 0; h < 2; h++) {
     __m256i t16 = h ? _mm256_unpackhi_epi8(ti, zero) : _mm256_unpacklo_epi8(ti, zero);
     if (Gray) {
       c.r[h] = c.g[h] = c.b[h] = _mm256_add_epi16(t16, _mm256_mulhi_epu16(t16, K16(10774)));
     } else {
       __m256i l = _mm256_mulhi_epu16(_mm256_slli_epi16(t16, 1), K16(38154));
-      c.r[h] = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(l, t.r[h]), zero), max);
-      c.g[h] = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(l, t.g[h]), zero), max);
-      c.b[h] = _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(l, t.b[h]), zero), max);
+      c.r[h] = _mm256_add_epi16(l, t.r[h]);
+      if (Clamp) c.r[h] = _mm256_min_epi16(_mm256_max_epi16(c.r[h], zero), max);
+      c.g[h] = _mm256_add_epi16(l, t.g[h]);
+      if (Clamp) c.g[h] = _mm256_min_epi16(_mm256_max_epi16(c.g[h], zero), max);
+      c.b[h] = _mm256_add_epi16(l, t.b[h]);
+      if (Clamp) c.b[h] = _mm256_min_epi16(_mm256_max_epi16(c.b[h], zero), max);
     }
   }
   return c;
@@ -95,6 +96,7 @@ inline void PutRgb(uint8_t* d, const Channels& c, const uint8_t* ap, const __m12
   if (Kind == VORN_KIND_RGB16) {
     __m256i v[2];
     __m256i a = Alpha ? _mm256_loadu_si256((const __m256i*)ap) : zero;
+    #pragma GCC unroll 4
     for (int32_t h = 0; h < 2; h++) {
       __m256i top = Swap ? c.b[h] : c.r[h], bot = Swap ? c.r[h] : c.b[h];
       v[h] = _mm256_sll_epi16(_mm256_srl_epi16(top, sh[0]), sh[1]);
@@ -107,6 +109,7 @@ inline void PutRgb(uint8_t* d, const Channels& c, const uint8_t* ap, const __m12
     }
     if (Wide) {
       // v[h] doubled: pixels 8h-8h+7 go to byte 32h, 16+8h-23+8h to 64+32h.
+      #pragma GCC unroll 4
       for (int32_t h = 0; h < 2; h++) {
         __m256i lo = _mm256_unpacklo_epi16(v[h], v[h]), hi = _mm256_unpackhi_epi16(v[h], v[h]);
         Store(d + 32 * h, _mm256_permute2x128_si256(lo, hi, 0x20));
@@ -129,6 +132,7 @@ inline void PutRgb(uint8_t* d, const Channels& c, const uint8_t* ap, const __m12
   __m256i o[4] = {_mm256_permute2x128_si256(q0, q1, 0x20), _mm256_permute2x128_si256(q2, q3, 0x20),
                   _mm256_permute2x128_si256(q0, q1, 0x31), _mm256_permute2x128_si256(q2, q3, 0x31)};
   if (Kind == VORN_KIND_RGB32) {
+    #pragma GCC unroll 4
     for (int32_t i = 0; i < 4; i++) {
       if (Wide)
         StoreInOrder(d + 64 * i, _mm256_unpacklo_epi32(o[i], o[i]), _mm256_unpackhi_epi32(o[i], o[i]));
@@ -136,6 +140,7 @@ inline void PutRgb(uint8_t* d, const Channels& c, const uint8_t* ap, const __m12
         Store(d + 32 * i, o[i]);
     }
   } else {
+    #pragma GCC unroll 4
     for (int32_t i = 0; i < 4; i++) {
       if (Wide) {
         __m256i w0 = _mm256_unpacklo_epi32(o[i], o[i]), w1 = _mm256_unpackhi_epi32(o[i], o[i]);
@@ -162,10 +167,10 @@ int32_t RowRgb(const VornConvCtx* ctx, const VornRowArgs* a) {
   Terms t{};
   for (int32_t i = 0; i < n; i += 32) {
     if (!Gray) t = ChromaTerms(a->cv + i / 2, a->cu + i / 2);
-    PutRgb<Kind, Wide, Swap, Alpha>(a->d0 + (intptr_t)i / 32 * step, Compute<Gray>(a->y0 + i, t),
+    PutRgb<Kind, Wide, Swap, Alpha>(a->d0 + (intptr_t)i / 32 * step, Compute<Gray, Kind == VORN_KIND_RGB16>(a->y0 + i, t),
                                     Alpha ? a->a0 + i : nullptr, sh);
     if (a->d1)
-      PutRgb<Kind, Wide, Swap, Alpha>(a->d1 + (intptr_t)i / 32 * step, Compute<Gray>(a->y1 + i, t),
+      PutRgb<Kind, Wide, Swap, Alpha>(a->d1 + (intptr_t)i / 32 * step, Compute<Gray, Kind == VORN_KIND_RGB16>(a->y1 + i, t),
                                       Alpha ? a->a1 + i : nullptr, sh);
   }
   return n;
@@ -176,6 +181,7 @@ inline void PutYuv(uint8_t* d, __m256i y, __m256i ab) {
   if (Wide) {
     __m256i yd[2] = {_mm256_unpacklo_epi8(y, y), _mm256_unpackhi_epi8(y, y)};
     __m256i cp[2] = {_mm256_unpacklo_epi16(ab, ab), _mm256_unpackhi_epi16(ab, ab)};
+    #pragma GCC unroll 4
     for (int32_t h = 0; h < 2; h++) {
       __m256i lo = Uyvy ? _mm256_unpacklo_epi8(cp[h], yd[h]) : _mm256_unpacklo_epi8(yd[h], cp[h]);
       __m256i hi = Uyvy ? _mm256_unpackhi_epi8(cp[h], yd[h]) : _mm256_unpackhi_epi8(yd[h], cp[h]);

@@ -53,20 +53,25 @@ struct Channels {
   __m128i r[2], g[2], b[2];
 };
 
-template <bool Gray>
+// Clamp: the byte formats get it from the saturating pack.
+template <bool Gray, bool Clamp>
 inline Channels Compute(const uint8_t* yp, const Terms& t) {
   const __m128i zero = _mm_setzero_si128(), max = K16(255);
   __m128i ti = LumaIndex(_mm_loadu_si128((const __m128i*)yp));
   Channels c;
+  #pragma GCC unroll 4
   for (int32_t h = 0; h < 2; h++) {
     __m128i t16 = h ? _mm_unpackhi_epi8(ti, zero) : _mm_unpacklo_epi8(ti, zero);
     if (Gray) {
       c.r[h] = c.g[h] = c.b[h] = GrayRamp(t16);
     } else {
       __m128i l = LumaScale(t16);
-      c.r[h] = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(l, t.r[h]), zero), max);
-      c.g[h] = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(l, t.g[h]), zero), max);
-      c.b[h] = _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(l, t.b[h]), zero), max);
+      c.r[h] = _mm_add_epi16(l, t.r[h]);
+      if (Clamp) c.r[h] = _mm_min_epi16(_mm_max_epi16(c.r[h], zero), max);
+      c.g[h] = _mm_add_epi16(l, t.g[h]);
+      if (Clamp) c.g[h] = _mm_min_epi16(_mm_max_epi16(c.g[h], zero), max);
+      c.b[h] = _mm_add_epi16(l, t.b[h]);
+      if (Clamp) c.b[h] = _mm_min_epi16(_mm_max_epi16(c.b[h], zero), max);
     }
   }
   return c;
@@ -95,6 +100,7 @@ inline void PutRgb(const VornConvCtx* ctx, uint8_t* d, const Channels& c, const 
                    const __m128i* sh) {
   const __m128i zero = _mm_setzero_si128();
   if (Kind == VORN_KIND_RGB16) {
+    #pragma GCC unroll 4
     for (int32_t h = 0; h < 2; h++) {
       __m128i top = Swap ? c.b[h] : c.r[h], bot = Swap ? c.r[h] : c.b[h];
       __m128i v = _mm_sll_epi16(_mm_srl_epi16(top, sh[0]), sh[1]);
@@ -124,6 +130,7 @@ inline void PutRgb(const VornConvCtx* ctx, uint8_t* d, const Channels& c, const 
   __m128i p[4] = {_mm_unpacklo_epi16(lg0, ha0), _mm_unpackhi_epi16(lg0, ha0),
                   _mm_unpacklo_epi16(lg1, ha1), _mm_unpackhi_epi16(lg1, ha1)};
   if (Kind == VORN_KIND_RGB32) {
+    #pragma GCC unroll 4
     for (int32_t i = 0; i < 4; i++) {
       if (Wide) {
         Store(d + 32 * i, _mm_unpacklo_epi32(p[i], p[i]));
@@ -157,10 +164,10 @@ int32_t RowRgb(const VornConvCtx* ctx, const VornRowArgs* a) {
   for (int32_t i = 0; i < n; i += 16) {
     if (!Gray) t = ChromaTerms(a->cv + i / 2, a->cu + i / 2);
     PutRgb<Kind, Wide, Swap, Alpha>(ctx, a->d0 + (intptr_t)i / 16 * step,
-                                    Compute<Gray>(a->y0 + i, t), Alpha ? a->a0 + i : nullptr, sh);
+                                    Compute<Gray, Kind == VORN_KIND_RGB16>(a->y0 + i, t), Alpha ? a->a0 + i : nullptr, sh);
     if (a->d1)
       PutRgb<Kind, Wide, Swap, Alpha>(ctx, a->d1 + (intptr_t)i / 16 * step,
-                                      Compute<Gray>(a->y1 + i, t), Alpha ? a->a1 + i : nullptr, sh);
+                                      Compute<Gray, Kind == VORN_KIND_RGB16>(a->y1 + i, t), Alpha ? a->a1 + i : nullptr, sh);
   }
   return n;
 }
@@ -185,6 +192,7 @@ int32_t RowYuv(const VornConvCtx* ctx, const VornRowArgs* a) {
       if (Wide) {
         __m128i yd[2] = {_mm_unpacklo_epi8(y, y), _mm_unpackhi_epi8(y, y)};
         __m128i cp[2] = {_mm_unpacklo_epi16(ab, ab), _mm_unpackhi_epi16(ab, ab)};
+        #pragma GCC unroll 4
         for (int32_t h = 0; h < 2; h++) {
           __m128i lo = Uyvy ? _mm_unpacklo_epi8(cp[h], yd[h]) : _mm_unpacklo_epi8(yd[h], cp[h]);
           __m128i hi = Uyvy ? _mm_unpackhi_epi8(cp[h], yd[h]) : _mm_unpackhi_epi8(yd[h], cp[h]);
