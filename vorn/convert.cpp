@@ -49,17 +49,15 @@ static void SetupCtx(VornConvCtx* c, uint32_t format, uint32_t flags, bool hasAl
   c->bpp = (uint8_t)VornFormatBytes(format);
   c->wide = mode >= 3 && mode <= 5;
   c->gray = (flags & VORN_COPY_GRAY) != 0;
-  bool exchange = (flags & VORN_COPY_EXCHANGE) != 0;
   if (format <= 2) {
     c->kind = VORN_KIND_RGB24;
-    c->swapRB = (format == 2) != exchange;
+    c->swapRB = format == 2;
   } else if (format <= 6) {
     c->kind = VORN_KIND_RGB32;
-    c->swapRB = (format == 4 || format == 6) != exchange;
+    c->swapRB = format == 4 || format == 6;
     c->alpha = format >= 5 && hasAlpha;
   } else if (format <= 12) {
     c->kind = VORN_KIND_RGB16;
-    c->swapRB = exchange;
     c->layout = (uint8_t)(format - 7);
     if (hasAlpha && format == 7) c->alpha = 4;
     if (hasAlpha && format == 8) c->alpha = 1;
@@ -234,7 +232,9 @@ static void ConvertRows(const VornConvCtx* c, const VornConvBackend* be, uint32_
   uint8_t* base = dest + (intptr_t)x * c->bpp + (intptr_t)y * pitch;
   const uint8_t* cv = s.c1;
   const uint8_t* cu = s.c2;
-  if (c->kind == VORN_KIND_YUV && exchange) cv = s.c2, cu = s.c1;
+  // Files that store Cb before Cr: every output takes the planes the other
+  // way round (swapping red and blue afterwards would mix up the factors).
+  if (exchange) cv = s.c2, cu = s.c1;
   int32_t cpitch = s.pitch / 2;
   for (int32_t r = sy; r < sy + h;) {
     if (mode == 6 && (r & 1)) {

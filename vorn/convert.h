@@ -20,7 +20,7 @@
 // Copy flags. The handle's flags contribute the display option, the
 // luminance-only bit (the same bit as grayscale) and the exchange bit.
 #define VORN_COPY_FORMAT 0x0000000Fu    // pixel format code (below)
-#define VORN_COPY_EXCHANGE 0x00010000u  // YUV: chroma planes swapped; RGB: red and blue swapped
+#define VORN_COPY_EXCHANGE 0x00010000u  // first chroma plane is Cb (older files): planes swapped for every output
 #define VORN_COPY_GRAY 0x00020000u      // chroma ignored (YUV outputs get 128)
 #define VORN_COPY_NO_SIMD 0x00040000u   // plain C++ converters only
 #define VORN_COPY_NEVER_SKIP 0x00080000u  // never skip the copy when late (the caller's concern)

@@ -24,11 +24,12 @@ struct Pixel {
 // Bytes of one output pixel at column x.
 std::vector<uint8_t> Expect(uint32_t format, uint32_t flags, Pixel p, bool hasAlpha, int32_t x) {
   bool gray = flags & VORN_COPY_GRAY, exchange = flags & VORN_COPY_EXCHANGE;
+  // Exchanged files keep the blue difference in the first plane.
+  if (exchange) std::swap(p.u, p.v);
   int32_t l = Luma(p.y);
   int32_t r = Clamp(l + Term(52299, p.v)), g = Clamp(l + Term(-26639, p.v) + Term(-12837, p.u)),
           b = Clamp(l + Term(66101, p.u));
   if (gray) r = g = b = Gray(p.y);
-  if (exchange) std::swap(r, b);
   int32_t a = hasAlpha ? p.a : 0;
   static const int32_t kFields[6][4] = {{4, 4, 4, 8},  {5, 5, 5, 10}, {5, 5, 5, 10},
                                         {5, 6, 5, 11}, {5, 5, 6, 11}, {4, 6, 6, 12}};
@@ -38,9 +39,7 @@ std::vector<uint8_t> Expect(uint32_t format, uint32_t flags, Pixel p, bool hasAl
     case 3: case 5: return {(uint8_t)b, (uint8_t)g, (uint8_t)r, (uint8_t)(format == 5 ? a : 0)};
     case 4: case 6: return {(uint8_t)r, (uint8_t)g, (uint8_t)b, (uint8_t)(format == 6 ? a : 0)};
     case 13: case 14: {
-      // In the file's order the first plane is the one exchanged in.
-      int32_t u = exchange ? p.v : p.u, v = exchange ? p.u : p.v;
-      uint8_t c = (uint8_t)(gray ? 128 : (x & 1) ? v : u);
+      uint8_t c = (uint8_t)(gray ? 128 : (x & 1) ? p.v : p.u);
       return format == 13 ? std::vector<uint8_t>{(uint8_t)p.y, c} : std::vector<uint8_t>{c, (uint8_t)p.y};
     }
     default: {
@@ -117,7 +116,10 @@ TEST(ConvertColour, NamedEdges) {
   pic.Set(81, 90, 240, 0);
   uint32_t bgr = convert(VORN_FMT_BGR32), rgb = convert(VORN_FMT_RGB32);
   EXPECT_EQ(rgb, (bgr & 0xFF) << 16 | (bgr & 0xFF00) | bgr >> 16);
-  EXPECT_EQ(convert(VORN_FMT_BGR32 | VORN_COPY_EXCHANGE), rgb);
+  // Exchanged planes: the same colour as the planes the other way round.
+  uint32_t exchanged = convert(VORN_FMT_BGR32 | VORN_COPY_EXCHANGE);
+  pic.Set(81, 240, 90, 0);
+  EXPECT_EQ(exchanged, convert(VORN_FMT_BGR32));
   // Grayscale packed YUV: every chroma byte 128.
   EXPECT_EQ(convert(VORN_FMT_YUY2 | VORN_COPY_GRAY), 0x80518051u);
 }
