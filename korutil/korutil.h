@@ -99,6 +99,8 @@ int32_t CheckForDup(const char* in_name, const char* out_name);
 int32_t overwrite(const char* name, int32_t use_dialog);
 
 // ---------------------------------------------------------------- status (terminal form)
+// Messages go to standard error; questions are asked on the terminal, where
+// only an explicit yes counts (no terminal: No).
 void StatusMessage(const char* text, int32_t error);
 int32_t StatusAsk(const char* question, int32_t default_no);
 int32_t KORDialogAsk(const char* text, int32_t type);

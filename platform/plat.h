@@ -114,7 +114,8 @@ enum { PLAT_ID_OK = 1, PLAT_ID_YES = 6, PLAT_ID_NO = 7 };
 // terminal; with no terminal the answer is No). Returns PLAT_ID_*.
 int PlatMessageBox(const char* caption, const char* text, unsigned flags);
 // Tests capture boxes with a hook; it returns the button pressed. Returns the
-// hook that was installed before.
+// hook that was installed before. Hooks are process-wide: they also reach
+// the copies of this layer inside the shared libraries.
 typedef int (*PlatMessageBoxHook)(const char* caption, const char* text, unsigned flags);
 PlatMessageBoxHook PlatMessageBoxSetHook(PlatMessageBoxHook hook);
 // Yes/no on the terminal: the question on standard error, the answer from
