@@ -39,16 +39,18 @@ static void EmptyRing(VornReader* r) {
   PlatAtomicStore(&r->atEnd, 0);
 }
 
-// After a timed read of b bytes that began at t0: wait until the read has
-// taken as long as the simulated device would.
-static void Simulate(VornReader* r, uint32_t bytes, uint32_t t0) {
+// After a timed read of b bytes that began at t0 (microseconds): wait until
+// the read has taken as long as the simulated device would. The debt is kept
+// in microseconds so that fractions of a millisecond add up over many reads.
+static void Simulate(VornReader* r, uint32_t bytes, uint64_t t0) {
   if (!r->speed) return;
-  uint32_t now = PlatClockMs();
-  int64_t debt = (int64_t)r->debt + (int64_t)bytes * 1000 / r->speed - (int64_t)(now - t0);
+  uint64_t now = PlatClockUs();
+  int64_t owed = ((int64_t)bytes * 1000000 + r->speed - 1) / r->speed;
+  int64_t debt = (int64_t)r->debt + owed - (int64_t)(now - t0);
   while (debt > 0) {
     PlatSleep(1);
     Service(r);
-    uint32_t t = PlatClockMs();
+    uint64_t t = PlatClockUs();
     debt -= (int64_t)(t - now);
     now = t;
   }
@@ -131,7 +133,7 @@ static uint32_t ReadFrame(VornReader* r, uint32_t, uint32_t offset, void* dst, u
   if (done < bytes) {
     // The ring is empty and the read-ahead stopped: the physical position is
     // the logical one.
-    uint32_t t1 = PlatClockMs();
+    uint64_t t1 = PlatClockUs();
     uint32_t want = bytes - done;
     uint32_t n = DeviceRead(r, out + done, want);
     if (n < want) PlatAtomicStore(&r->readError, 1);
@@ -179,6 +181,7 @@ static int32_t Idle(VornReader* r) {
   int32_t result = 0;
   int wasBusy = Load(&r->decoderBusy) != 0;
   uint32_t t0 = PlatClockMs();
+  uint64_t t0us = PlatClockUs();
   // The last partial step of the file is left to the frame read.
   if (Load(&r->freeBytes) < VORN_READ_STEP || Load(&r->atEnd) ||
       r->fileSize - r->physicalPos < (uint32_t)VORN_READ_STEP || r->physicalPos > r->fileSize) {
@@ -196,7 +199,7 @@ static int32_t Idle(VornReader* r) {
     PlatAtomicAdd(&r->freeBytes, -(int32_t)n);
     int32_t fill = PlatAtomicAdd(&r->fill, (int32_t)n);
     if ((uint32_t)fill > r->highestFill) r->highestFill = (uint32_t)fill;
-    Simulate(r, n, t0);
+    Simulate(r, n, t0us);
     uint32_t spent = PlatClockMs() - t0;
     if (wasBusy || Load(&r->decoderBusy))
       r->busyReadAheadTime += spent;

@@ -154,7 +154,7 @@ struct VornReader {
   int64_t baseOffset;            // file position of the Vorn data
   uint32_t fileSize;             // data size + 8
   uint32_t speed;                // simulated bytes per second, 0 = unlimited
-  int32_t debt;                  // simulated ms still to wait
+  int32_t debt;                  // simulated microseconds still to wait
   volatile int32_t atEnd;        // read-ahead met the end of the file
   int64_t length;                // bytes present from the base offset, -1 unknown
   void* user;                    // free for custom readers
