@@ -24,7 +24,8 @@ static int64_t g_presetRate = -1, g_presetDivisor = -1;
 static int64_t g_presetTrack = -1;
 static int64_t g_presetSpeed = -1;
 static int64_t g_presetBuffer = -1;
-static size_t g_memorySize;
+static const size_t kNoSize = (size_t)-1;
+static size_t g_memorySize = kNoSize;
 static VornReaderOpen g_customReader;
 
 void VornSetError(const char* text) { snprintf(g_error, sizeof g_error, "%s", text); }
@@ -291,10 +292,10 @@ extern "C" VornHandle* VornOpen(const char* name, uint32_t flags) {
   VornReaderOpen custom = g_customReader;
   g_customReader = nullptr;
   const int memory = (flags & VORN_OPEN_MEMORY) != 0;
-  size_t memorySize = 0;
+  size_t memorySize = kNoSize;
   if (memory) {
     memorySize = g_memorySize;
-    g_memorySize = 0;
+    g_memorySize = kNoSize;
   }
 
   VornReader rd;
@@ -306,7 +307,7 @@ extern "C" VornHandle* VornOpen(const char* name, uint32_t flags) {
   int64_t length = -1;
   if (memory) {
     if (!mem) return Fail(nullptr, &rd, "Error opening file.");
-    if (memorySize && memorySize < VORN_HEADER_BYTES) return Fail(nullptr, &rd, "Not a Vorn file.");
+    if (memorySize < VORN_HEADER_BYTES) return Fail(nullptr, &rd, "Not a Vorn file.");
     memcpy(head, mem, VORN_HEADER_BYTES);
   } else {
     VornReaderOpen open = (flags & VORN_OPEN_CUSTOMIO) && custom ? custom : VornFileReaderOpen;
@@ -324,7 +325,7 @@ extern "C" VornHandle* VornOpen(const char* name, uint32_t flags) {
   if (revision < 0) return Fail(nullptr, &rd, "Not a Vorn file.");
   if (hd.frames == 0) return Fail(nullptr, &rd, "The file doesn't contain any compressed frames yet.");
   // Without a stated size the caller vouches for the header's data size.
-  if (memory) length = memorySize ? (int64_t)memorySize : (int64_t)hd.dataSize + 8;
+  if (memory) length = memorySize != kNoSize ? (int64_t)memorySize : (int64_t)hd.dataSize + 8;
   if (const char* bad = CheckHeader(hd, length)) return Fail(nullptr, &rd, bad);
 
   // Geometry: luminance pitch and rows are the picture size rounded to 16.
