@@ -38,7 +38,7 @@ $(FUZZ_BUILD)/build.ninja:
 	  -DKOR_FUZZ=ON -DKOR_TESTS=OFF -DKOR_BENCH=OFF $(CMAKE_ARGS)
 
 fuzz: setup $(FUZZ_BUILD)/build.ninja
-	cmake --build $(FUZZ_BUILD)
+	cmake --build $(FUZZ_BUILD) --target fuzzers
 	scripts/fuzz.sh $(FUZZ_BUILD)/bin $(FUZZ_SECONDS) $(VECTORS)
 
 bench: build

@@ -30,9 +30,7 @@ function(kor_shared_library name map)
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${A_LIBS})
   target_link_options(${name} PRIVATE -Wl,--version-script=${map})
-  # clang's sanitizer runtime lives in the executable: its symbols stay
-  # undefined in shared libraries.
-  if(NOT (CMAKE_CXX_COMPILER_ID STREQUAL "Clang" AND (KOR_SANITIZE OR KOR_FUZZ)))
+  if(NOT KOR_SANITIZE AND NOT KOR_FUZZ)
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
   endif()
   set_target_properties(${name} PROPERTIES LINK_DEPENDS ${map})
