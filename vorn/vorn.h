@@ -167,7 +167,9 @@ typedef int (*VornReaderOpen)(VornReader* r, const char* name, uint32_t flags);
 int VornFileReaderOpen(VornReader* r, const char* name, uint32_t flags);
 // Fills the process-wide reader slot used by the next open with
 // VORN_OPEN_CUSTOMIO (every open empties it). The record is moved into the
-// handle after the header is read: keep no pointer to it.
+// handle after the header is read: keep no pointer to it (use its user
+// field). The idle operation runs on the background thread unless the open
+// has VORN_OPEN_NOTHREAD; setting length bounds the buffers to the data.
 void VornSetCustomReader(VornReaderOpen open);
 
 // ---------------------------------------------------------------- sound output
@@ -330,9 +332,10 @@ void VornPresetFrameRate(int32_t rate, int32_t divisor);  // VORN_OPEN_RATE
 void VornPresetTrack(int32_t id);                          // VORN_OPEN_TRACK; -1 none
 void VornPresetReadSpeed(int32_t bytesPerSecond);          // VORN_OPEN_SIMULATE
 void VornPresetReadBuffer(int32_t bytes);                  // VORN_OPEN_IOSIZE
-// Size of the memory the next VORN_OPEN_MEMORY open reads; nothing past it is
-// read, and frames beyond it are not decoded. Without it the header's data
-// size is trusted. Taken (and cleared) by every memory open.
+// Size of the memory the next VORN_OPEN_MEMORY open reads (0 is an empty
+// block); nothing past it is read, and frames beyond it are not decoded.
+// Without it the header's data size is trusted. Taken (and cleared) by every
+// memory open.
 void VornPresetMemorySize(size_t bytes);
 
 // Positions on frame n (0 means 1; past the last frame means the last) and
