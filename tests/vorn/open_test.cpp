@@ -398,15 +398,17 @@ TEST(VornOpen, RefusesImpossibleHeaders) {
     EXPECT_EQ(VornOpen(path.c_str(), 0), nullptr) << c.what;
     EXPECT_STREQ(VornErrorText(), c.error) << c.what;
   }
-  // A file cut inside its tables; a memory size shorter than the header.
+  // A file cut inside its tables; memory sizes shorter than the header.
   std::vector<uint8_t> cut(good.begin(), good.begin() + index + 4);
   EXPECT_EQ(VornOpen(WriteTemp(cut).c_str(), 0), nullptr);
   EXPECT_STREQ(VornErrorText(), "The file ends before the end of its frame index.");
   EXPECT_EQ(OpenMemory(cut), nullptr);
   EXPECT_STREQ(VornErrorText(), "The file ends before the end of its frame index.");
-  VornPresetMemorySize(20);
-  EXPECT_EQ(VornOpen((const char*)good.data(), VORN_OPEN_MEMORY), nullptr);
-  EXPECT_STREQ(VornErrorText(), "Not a Vorn file.");
+  for (size_t size : {0, 20}) {
+    VornPresetMemorySize(size);
+    EXPECT_EQ(VornOpen((const char*)good.data(), VORN_OPEN_MEMORY), nullptr);
+    EXPECT_STREQ(VornErrorText(), "Not a Vorn file.");
+  }
   EXPECT_EQ(VornOpen("/nonexistent/x.vrn", 0), nullptr);
   EXPECT_STREQ(VornErrorText(), "Error opening file.");
 }
