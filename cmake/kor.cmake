@@ -30,7 +30,9 @@ function(kor_shared_library name map)
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${A_LIBS})
   target_link_options(${name} PRIVATE -Wl,--version-script=${map})
-  if(NOT KOR_SANITIZE AND NOT KOR_FUZZ)
+  # clang leaves the sanitizer runtime to the program, so the fuzz tree's
+  # shared libraries keep those symbols undefined.
+  if(NOT KOR_FUZZ)
     target_link_options(${name} PRIVATE -Wl,--no-undefined)
   endif()
   set_target_properties(${name} PROPERTIES LINK_DEPENDS ${map})

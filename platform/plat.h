@@ -49,6 +49,13 @@ int PlatFullPath(const char* name, char* out, size_t size);
 int PlatProgramPath(char* out, size_t size);
 // Directory for temporary files, with a trailing "/".
 void PlatTempDir(char* out, size_t size);
+// Changes the current directory; 1 on success.
+int PlatChangeDir(const char* name);
+// 1 when both names exist and are one file (same device and inode).
+int PlatSameFile(const char* a, const char* b);
+// PlatFileWrite for pipes and sockets that may have lost their reader: the
+// write comes back short instead of raising SIGPIPE.
+uint32_t PlatFileWriteNoSignal(PlatFile f, const void* src, uint32_t n);
 
 // ---------------------------------------------------------------- threads
 typedef struct PlatThread PlatThread;
@@ -107,12 +114,17 @@ enum { PLAT_ID_OK = 1, PLAT_ID_YES = 6, PLAT_ID_NO = 7 };
 // terminal; with no terminal the answer is No). Returns PLAT_ID_*.
 int PlatMessageBox(const char* caption, const char* text, unsigned flags);
 // Tests capture boxes with a hook; it returns the button pressed. Returns the
-// hook that was installed before.
+// hook that was installed before. Hooks are process-wide: they also reach
+// the copies of this layer inside the shared libraries.
 typedef int (*PlatMessageBoxHook)(const char* caption, const char* text, unsigned flags);
 PlatMessageBoxHook PlatMessageBoxSetHook(PlatMessageBoxHook hook);
 // Yes/no on the terminal: the question on standard error, the answer from
 // /dev/tty; 1 for yes, 0 for no or when there is no terminal.
 int PlatAskTerminal(const char* question);
+// Tests answer terminal questions with a hook (1 yes, 0 no). Returns the hook
+// that was installed before.
+typedef int (*PlatAskHook)(const char* question);
+PlatAskHook PlatAskTerminalSetHook(PlatAskHook hook);
 // 1 when a real display can be used (not headless, not the dummy driver).
 int PlatHasDisplay(void);
 

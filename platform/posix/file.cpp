@@ -2,8 +2,10 @@
 #include "platform/plat.h"
 
 #include <errno.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -178,4 +180,30 @@ void PlatTempDir(char* out, size_t size) {
   const char* t = getenv("TMPDIR");
   if (!t || !*t) t = "/tmp";
   snprintf(out, size, "%s%s", t, t[strlen(t) - 1] == '/' ? "" : "/");
+}
+
+int PlatChangeDir(const char* name) { return name && *name && chdir(name) == 0; }
+
+int PlatSameFile(const char* a, const char* b) {
+  struct stat sa, sb;
+  if (!a || !b || stat(a, &sa) != 0 || stat(b, &sb) != 0) return 0;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+uint32_t PlatFileWriteNoSignal(PlatFile f, const void* src, uint32_t n) {
+  // Block SIGPIPE for this thread, write, and take back a SIGPIPE the write
+  // raised (one that was already pending stays for its owner).
+  sigset_t pipe_set, old, pending;
+  sigemptyset(&pipe_set);
+  sigaddset(&pipe_set, SIGPIPE);
+  sigpending(&pending);
+  bool was_pending = sigismember(&pending, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_set, &old);
+  uint32_t done = PlatFileWrite(f, src, n);
+  if (done < n && !was_pending) {
+    struct timespec zero = {0, 0};
+    sigtimedwait(&pipe_set, nullptr, &zero);
+  }
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  return done;
 }

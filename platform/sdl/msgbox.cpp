@@ -8,11 +8,40 @@
 #include <strings.h>
 #include <unistd.h>
 
-static PlatMessageBoxHook g_hook;
+// The hooks are one table per process although each shared library carries
+// its own copy of this layer: the first copy to install a hook publishes its
+// table's address with the process id in $KOR_PLAT_HOOKS, and every copy
+// uses the published table (a child process ignores an inherited one).
+struct PlatHooks {
+  PlatMessageBoxHook box;
+  PlatAskHook ask;
+};
+static PlatHooks g_own_hooks;
+
+static PlatHooks* Hooks(bool publish) {
+  const char* e = getenv("KOR_PLAT_HOOKS");
+  unsigned long pid;
+  void* table;
+  if (e && sscanf(e, "%lu:%p", &pid, &table) == 2 && pid == (unsigned long)getpid())
+    return (PlatHooks*)table;
+  if (!publish) return nullptr;
+  char value[64];
+  snprintf(value, sizeof value, "%lu:%p", (unsigned long)getpid(), (void*)&g_own_hooks);
+  setenv("KOR_PLAT_HOOKS", value, 1);
+  return &g_own_hooks;
+}
+
+PlatAskHook PlatAskTerminalSetHook(PlatAskHook hook) {
+  PlatHooks* h = Hooks(true);
+  PlatAskHook old = h->ask;
+  h->ask = hook;
+  return old;
+}
 
 PlatMessageBoxHook PlatMessageBoxSetHook(PlatMessageBoxHook hook) {
-  PlatMessageBoxHook old = g_hook;
-  g_hook = hook;
+  PlatHooks* h = Hooks(true);
+  PlatMessageBoxHook old = h->box;
+  h->box = hook;
   return old;
 }
 
@@ -27,6 +56,8 @@ int PlatHasDisplay(void) {
 }
 
 int PlatAskTerminal(const char* question) {
+  PlatHooks* h = Hooks(false);
+  if (h && h->ask) return h->ask(question ? question : "") ? 1 : 0;
   fprintf(stderr, "%s [y/N] ", question ? question : "");
   fflush(stderr);
   FILE* tty = fopen("/dev/tty", "r");
@@ -69,7 +100,8 @@ static int ShowSdl(const char* caption, const char* text, unsigned flags) {
 }
 
 int PlatMessageBox(const char* caption, const char* text, unsigned flags) {
-  if (g_hook) return g_hook(caption, text, flags);
+  PlatHooks* h = Hooks(false);
+  if (h && h->box) return h->box(caption, text, flags);
   bool ask = (flags & 0x0F) == PLAT_MB_YESNO;
   if (PlatHasDisplay()) {
     int r = ShowSdl(caption, text, flags);

@@ -98,10 +98,11 @@ TEST(PlatMessageBox, HookCapturesAndRestores) {
   // Headless (set by the test environment): no display, and a question has
   // no terminal to ask, so the answer is No.
   FILE* tty = fopen("/dev/tty", "r");
-  if (tty)
+  if (tty) {
     fclose(tty);
-  else if (!PlatHasDisplay())
+  } else if (!PlatHasDisplay()) {
     EXPECT_EQ(PlatMessageBox("Cap", "Question?", PLAT_MB_YESNO), PLAT_ID_NO);
+  }
 }
 
 static void Bump(void* p) {
