@@ -4,6 +4,7 @@
 
 #include "test_util.h"
 #include "vorn/expand.h"
+#include "vorn/vorn.h"
 #include "vornmake/vornmake.h"
 
 static uint32_t Hash(uint32_t x) {
@@ -153,5 +154,37 @@ bool TestDecodeFile(const std::string& path, TestDecoded* out) {
     }
     d.planes.push_back(tp);
   }
+  return true;
+}
+
+bool TestOpenFile(const std::string& path, std::vector<TestPlanes>* out) {
+  VornHandle* h = VornOpen(path.c_str(), VORN_OPEN_NOTHREAD | VORN_OPEN_ALPHA | VORN_OPEN_OPTION(7));
+  if (!h) return false;
+  const uint32_t pw = (h->decodeWidth + 7) & ~7u, ph = (h->decodeHeight + 7) & ~7u;
+  const uint32_t cw = h->pitch / 2, ch = h->rows / 2;
+  out->clear();
+  for (uint32_t n = 1; n <= h->frames; n++) {
+    if (n > 1) VornAdvanceFrame(h);
+    if (VornDecodeFrame(h)) {
+      VornClose(h);
+      return false;
+    }
+    TestPlanes tp;
+    const uint8_t* pic = VornCurrentPlanes(h);
+    const uint8_t* alpha = VornCurrentAlpha(h);
+    for (uint32_t y = 0; y < ph; y++) {
+      tp.plane[VMK_Y].insert(tp.plane[VMK_Y].end(), pic + (size_t)y * h->pitch, pic + (size_t)y * h->pitch + pw);
+      if (alpha)
+        tp.plane[VMK_ALPHA].insert(tp.plane[VMK_ALPHA].end(), alpha + (size_t)y * h->pitch,
+                                   alpha + (size_t)y * h->pitch + pw);
+    }
+    if (!(h->flags & VORN_OPEN_GRAY)) {
+      const uint8_t* c0 = pic + (size_t)h->pitch * h->rows;
+      tp.plane[VMK_CR].assign(c0, c0 + (size_t)cw * ch);
+      tp.plane[VMK_CB].assign(c0 + (size_t)cw * ch, c0 + 2 * (size_t)cw * ch);
+    }
+    out->push_back(tp);
+  }
+  VornClose(h);
   return true;
 }

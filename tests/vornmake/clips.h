@@ -50,3 +50,5 @@ struct TestDecoded {
   std::vector<TestPlanes> planes;
 };
 bool TestDecodeFile(const std::string& path, TestDecoded* out);
+// The same through the kit's opener (VornOpen, VornDecodeFrame).
+bool TestOpenFile(const std::string& path, std::vector<TestPlanes>* out);

@@ -41,6 +41,12 @@ TEST_P(RoundTrip, ReconstructionEqualsDecoder) {
       if (d.planes[f].plane[p].empty()) continue;
       ASSERT_EQ(d.planes[f].plane[p], recon[f].plane[p]) << "frame " << f << " plane " << p;
     }
+  // The kit's opener sees the same pictures.
+  std::vector<TestPlanes> opened;
+  ASSERT_TRUE(TestOpenFile(path, &opened));
+  ASSERT_EQ(opened.size(), c.frames);
+  for (uint32_t f = 0; f < c.frames; f++)
+    for (int p = 0; p < VMK_PLANES; p++) ASSERT_EQ(opened[f].plane[p], d.planes[f].plane[p]) << f << " " << p;
 }
 
 const Case kCases[] = {

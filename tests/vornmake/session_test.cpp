@@ -228,7 +228,9 @@ TEST_F(Session, ThreadsAndFlushesDoNotChangeTheFile) {
     if (t.joinable()) t.join();
     VornMakeClose(h, 0);
     VornMakeSetMaxCPUs(was);
-    if (flushing) EXPECT_GT(flushed.load(), 0);
+    if (flushing) {
+      EXPECT_GT(flushed.load(), 0);
+    }
     return TestReadFile(path);
   };
   auto one = encode(dir + "/1.vrn", 1, false);
