@@ -13,3 +13,5 @@ struct KorCommand {
 int KorCmdHelp(int argc, char** argv);
 int KorCmdInfo(int argc, char** argv);
 int KorCmdConvert(int argc, char** argv);
+int KorCmdEncode(int argc, char** argv);
+int KorCmdConvertAny(int argc, char** argv);
