@@ -28,14 +28,6 @@ static inline uint32_t Sad64(const uint8_t* a, const uint8_t* b) {
   return s;
 }
 
-// Error of an 8 x 8 block standing for the 16 x 16 area h (pitch 16).
-static uint32_t DoubledError(const uint8_t* h, const uint8_t* b) {
-  uint32_t s = 0;
-  for (int y = 0; y < 16; y++)
-    for (int x = 0; x < 16; x++) s += AbsDiff(h[y * 16 + x], b[(y >> 1) * 8 + (x >> 1)]);
-  return s;
-}
-
 // ---------------------------------------------------------------- motion
 
 void VmkMotionSearch(const VmkAnalysis* a, uint32_t x0, uint32_t y0, int8_t* mvx, int8_t* mvy) {
@@ -105,7 +97,12 @@ uint32_t VmkRunScan(const uint8_t* v) {
 }
 
 static inline uint8_t Median(uint8_t* v, int n) {
-  std::sort(v, v + n);
+  for (int i = 1; i < n; i++) {
+    uint8_t x = v[i];
+    int j = i;
+    for (; j > 0 && v[j - 1] > x; j--) v[j] = v[j - 1];
+    v[j] = x;
+  }
   return n & 1 ? v[n / 2] : (uint8_t)((v[n / 2 - 1] + v[n / 2]) >> 1);
 }
 
@@ -127,9 +124,12 @@ uint32_t VmkRunMerge(const uint8_t* scanned, uint32_t t, uint8_t* out) {
       hi = nhi;
       i++;
     }
-    uint8_t tmp[16];
-    memcpy(tmp, scanned + start, (size_t)(i - start));
-    uint8_t m = Median(tmp, i - start);
+    uint8_t m = (uint8_t)lo;
+    if (lo != hi) {
+      uint8_t tmp[16];
+      memcpy(tmp, scanned + start, (size_t)(i - start));
+      m = Median(tmp, i - start);
+    }
     memset(out + start, m, (size_t)(i - start));
   }
   return next;
@@ -164,13 +164,21 @@ uint64_t VmkPatternBits(const uint8_t* v, uint32_t lower, uint32_t upper) {
 
 // Cost of coding scanned values as runs.
 static int32_t RunEstimate(const uint8_t* v, const VmkCostModel* m) {
-  VmkRun runs[64];
-  int end;
-  int n = VmkRunSplit(v, runs, &end);
+  const int32_t run = VMK_BIT + m->cost[VMK_EL_RUN], colour = m->colour;
   int32_t cost = 0;
-  for (int i = 0; i < n; i++)
-    cost += VMK_BIT + m->cost[VMK_EL_RUN] + (runs[i].fill ? 1 : runs[i].length) * m->colour;
-  if (end == 63) cost += m->colour;
+  int j = 0;
+  while (j < 63) {
+    int len = 1;
+    if (v[j] == v[j + 1]) {
+      while (j + len < 64 && len < 16 && v[j + len] == v[j]) len++;
+      cost += run + colour;
+    } else {
+      while (j + len < 64 && len < 16 && !(j + len + 1 < 64 && v[j + len] == v[j + len + 1])) len++;
+      cost += run + len * colour;
+    }
+    j += len;
+  }
+  if (j == 63) cost += colour;
   return cost;
 }
 
@@ -181,14 +189,31 @@ static int32_t RunEstimate(const uint8_t* v, const VmkCostModel* m) {
 struct Target {
   const uint8_t* block;  // 8 x 8 (the source, or the region's reduction)
   const uint8_t* full;   // 16 x 16 region source, or null
-  uint32_t Error(const uint8_t* b) const { return full ? DoubledError(full, b) : Sad64(block, b); }
+  const VmkDsp* dsp;
+  const uint8_t* sorted; // the block's samples in ascending order
+  uint32_t Error(const uint8_t* b) const {
+    return full ? dsp->doubled(full, b) : dsp->sad8(block, 8, b, 8, UINT32_MAX);
+  }
 };
+
+// Samples in ascending order, by counting.
+static void Sort64(const uint8_t* v, uint8_t* out) {
+  uint8_t count[256];
+  memset(count, 0, sizeof count);
+  int lo = 255, hi = 0;
+  for (int i = 0; i < 64; i++) {
+    count[v[i]]++;
+    lo = v[i] < lo ? v[i] : lo;
+    hi = v[i] > hi ? v[i] : hi;
+  }
+  int k = 0;
+  for (int x = lo; x <= hi; x++)
+    for (int c = count[x]; c; c--) out[k++] = (uint8_t)x;
+}
 
 // Pattern option from the block's samples.
 static void PatternOption(const Target& t, const VmkCostModel* m, VmkOptions* o) {
-  uint8_t a[64];
-  memcpy(a, t.block, 64);
-  std::sort(a, a + 64);
+  const uint8_t* a = t.sorted;
   if (a[0] == a[63]) return;
   int32_t pre[65];
   pre[0] = 0;
@@ -238,18 +263,16 @@ static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, Vm
 
 // Intra options, quantiser 0 upward until the AC values vanish.
 static void IntraOptions(const Target& t, const VmkCostModel* m, VmkOptions* o) {
-  int32_t in[64], coef[64], coded[64];
+  int32_t in[64], coef[64];
   int16_t q16[64];
   uint8_t r[64];
   for (int i = 0; i < 64; i++) in[i] = t.block[i];
   VmkForward(in, coef);
   for (uint32_t q = 0; q < 16; q++) {
     if (!VmkQuantise(coef, kVmkIntraFactor[q], q16)) break;
-    VmkCoefGather(q16, coded);
-    VmkBitCounter bits = {0};
-    VmkCoefCode(&bits, coded);
+    const uint32_t bits = VmkCoefBits(q16);
     VmkInversePut(q16, q, r, 8);
-    AddOption(o, VMK_INTRA, q, 4 * VMK_BIT + m->cost[VMK_EL_INTRADC] + (int32_t)bits.bits * VMK_BIT,
+    AddOption(o, VMK_INTRA, q, 4 * VMK_BIT + m->cost[VMK_EL_INTRADC] + (int32_t)bits * VMK_BIT,
               (int32_t)t.Error(r));
   }
 }
@@ -273,9 +296,9 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
   const VmkCostModel* m = a->model;
   VmkOptions* o = &s->raw;
   o->count = 0;
-  uint8_t S[64];
+  uint8_t S[64], sorted[64];
   for (int y = 0; y < 8; y++) memcpy(S + y * 8, a->src + (size_t)(y0 + y) * w + x0, 8);
-  const Target t = {S, nullptr};
+  const Target t = {S, nullptr, a->dsp, sorted};
 
   if (!a->key) {
     const uint8_t* R = a->ref + (size_t)y0 * w + x0;
@@ -283,10 +306,8 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
     AddOption(o, VMK_SKIP, 0, 0, (int32_t)e);
     if (!e) goto done;
   }
+  Sort64(S, sorted);
   {
-    uint8_t sorted[64];
-    memcpy(sorted, S, 64);
-    std::sort(sorted, sorted + 64);
     const int fill = (sorted[31] + sorted[32]) >> 1;
     uint32_t e = 0;
     for (int i = 0; i < 64; i++) e += AbsDiff(S[i], fill);
@@ -336,13 +357,10 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
       uint32_t ac = VmkQuantise(coef, kVmkInterFactor[q], q16);
       if (q16[0] < -VMK_INTER_DC_LIMIT) q16[0] = -VMK_INTER_DC_LIMIT;
       if (q16[0] > VMK_INTER_DC_LIMIT) q16[0] = VMK_INTER_DC_LIMIT;
-      VmkCoefGather(q16, coded);
-      VmkBitCounter bits = {0};
-      VmkCoefCode(&bits, coded);
+      const uint32_t bits = VmkCoefBits(q16);
       VmkInverseAdd(q16, q, M, r, 8);
-      AddOption(o, VMK_INTER, q,
-                4 * VMK_BIT + m->cost[VMK_EL_INTERDC] + motion + (int32_t)bits.bits * VMK_BIT,
-                (int32_t)Sad64(S, r));
+      AddOption(o, VMK_INTER, q, 4 * VMK_BIT + m->cost[VMK_EL_INTERDC] + motion + (int32_t)bits * VMK_BIT,
+                (int32_t)t.Error(r));
       if (!ac) break;
     }
     AddOption(o, VMK_MOTION, 0, motion, (int32_t)motionErr);
@@ -359,10 +377,11 @@ void VmkRegionOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* 
   const VmkCostModel* m = a->model;
   VmkOptions* o = &s->raw;
   o->count = 0;
-  uint8_t H[256], B[64];
+  uint8_t H[256], B[64], sortedB[64];
   for (int y = 0; y < 16; y++) memcpy(H + y * 16, a->src + (size_t)(y0 + y) * w + x0, 16);
   VmkReduceRegion(H, 16, B);
-  const Target t = {B, H};
+  Sort64(B, sortedB);
+  const Target t = {B, H, a->dsp, sortedB};
   if (!a->key) {
     const uint8_t* Q = a->ref + (size_t)y0 * w + x0;
     bool same = true;
@@ -378,10 +397,16 @@ void VmkRegionOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* 
     }
   }
   {
-    uint8_t sorted[256];
-    memcpy(sorted, H, 256);
-    std::sort(sorted, sorted + 256);
-    const int fill = (sorted[127] + sorted[128]) >> 1;
+    // The 128th and 129th of the 256 samples, by counting.
+    uint16_t count[256] = {0};
+    for (int i = 0; i < 256; i++) count[H[i]]++;
+    int v127 = -1, v128 = -1, seen = 0;
+    for (int x = 0; x < 256 && v128 < 0; x++) {
+      seen += count[x];
+      if (v127 < 0 && seen > 127) v127 = x;
+      if (seen > 128) v128 = x;
+    }
+    const int fill = (v127 + v128) >> 1;
     uint32_t e = 0;
     for (int i = 0; i < 256; i++) e += AbsDiff(H[i], fill);
     AddOption(o, VMK_FILL, (uint32_t)fill, m->colour, (int32_t)e);
@@ -390,7 +415,7 @@ void VmkRegionOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* 
   PatternOption(t, m, o);
   RunOptions(t, m, o, &s->runs);
   IntraOptions(t, m, o);
-  AddOption(o, VMK_RAW, 0, 64 * m->colour, (int32_t)DoubledError(H, B));
+  AddOption(o, VMK_RAW, 0, 64 * m->colour, (int32_t)a->dsp->doubled(H, B));
 done:
   VmkPareto(o);
   VmkThin(o, VMK_MAX_REGION_OPTIONS);

@@ -112,6 +112,10 @@ uint32_t VmkCoefCode(Sink* s, const int32_t* v) {
   return n;
 }
 
+// Bits of VmkCoefCode for a block's quantised coefficients (block
+// positions; the DC is not coded), counted without walking the lists.
+uint32_t VmkCoefBits(const int16_t* coef);
+
 // Gathers a block's quantised coefficients (block positions) into coded
 // order.
 static inline void VmkCoefGather(const int16_t* coef, int32_t* v) {

@@ -18,10 +18,21 @@ static uint32_t Sad8C(const uint8_t* a, uint32_t pa, const uint8_t* b, uint32_t 
   return sum;
 }
 
-uint32_t VmkSad8Sse2(const uint8_t* a, uint32_t pa, const uint8_t* b, uint32_t pb, uint32_t limit);
+static uint32_t DoubledC(const uint8_t* full, const uint8_t* half) {
+  uint32_t sum = 0;
+  for (int y = 0; y < 16; y++)
+    for (int x = 0; x < 16; x++) {
+      int d = full[y * 16 + x] - half[(y >> 1) * 8 + (x >> 1)];
+      sum += (uint32_t)(d < 0 ? -d : d);
+    }
+  return sum;
+}
 
-static const VmkDsp kDspC = {Sad8C};
-static const VmkDsp kDspSse2 = {VmkSad8Sse2};
+uint32_t VmkSad8Sse2(const uint8_t* a, uint32_t pa, const uint8_t* b, uint32_t pb, uint32_t limit);
+uint32_t VmkDoubledSse2(const uint8_t* full, const uint8_t* half);
+
+static const VmkDsp kDspC = {Sad8C, DoubledC};
+static const VmkDsp kDspSse2 = {VmkSad8Sse2, VmkDoubledSse2};
 
 const VmkDsp* VmkDspByName(const char* name) {
   uint32_t f = VornCpuFlags();

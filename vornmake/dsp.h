@@ -11,6 +11,9 @@ struct VmkDsp {
   // the exact sum.
   uint32_t (*sad8)(const uint8_t* a, uint32_t pitchA, const uint8_t* b, uint32_t pitchB,
                    uint32_t limit);
+  // Error of an 8 x 8 block (pitch 8) standing for a 16 x 16 area (pitch
+  // 16), each of its samples covering a 2 x 2 square.
+  uint32_t (*doubled)(const uint8_t* full, const uint8_t* half);
 };
 
 // The routines for this processor (reference ones when $KOR_CPU_MASK masks

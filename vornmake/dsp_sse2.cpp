@@ -18,3 +18,14 @@ uint32_t VmkSad8Sse2(const uint8_t* a, uint32_t pa, const uint8_t* b, uint32_t p
   }
   return (uint32_t)_mm_cvtsi128_si32(acc) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
 }
+
+uint32_t VmkDoubledSse2(const uint8_t* full, const uint8_t* half) {
+  __m128i acc = _mm_setzero_si128();
+  for (int y = 0; y < 8; y++) {
+    __m128i h = _mm_loadl_epi64((const __m128i*)(half + y * 8));
+    h = _mm_unpacklo_epi8(h, h);
+    acc = _mm_add_epi32(acc, _mm_sad_epu8(_mm_loadu_si128((const __m128i*)(full + 32 * y)), h));
+    acc = _mm_add_epi32(acc, _mm_sad_epu8(_mm_loadu_si128((const __m128i*)(full + 32 * y + 16)), h));
+  }
+  return (uint32_t)_mm_cvtsi128_si32(acc) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
+}

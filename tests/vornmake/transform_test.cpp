@@ -70,7 +70,7 @@ TEST(Transform, InterDcReachesMinus1024OnlyAtTheFinestQuantiser) {
   EXPECT_GT(out[0], -1024);
 }
 
-TEST(Dsp, SimdSadMatchesReference) {
+TEST(Dsp, SimdRoutinesMatchTheReference) {
   const VmkDsp* ref = VmkDspByName("c");
   std::mt19937 rng(5);
   uint8_t a[16 * 16], b[16 * 16];
@@ -85,10 +85,12 @@ TEST(Dsp, SimdSadMatchesReference) {
       const uint32_t pa = 8 + rng() % 9, pb = 8 + rng() % 9;
       uint32_t r = ref->sad8(a, pa, b, pb, limit), s = simd->sad8(a, pa, b, pb, limit);
       // Within the limit both give the exact sum; beyond it both only say so.
-      if (r <= limit)
+      if (r <= limit) {
         ASSERT_EQ(s, r) << name;
-      else
+      } else {
         ASSERT_GT(s, limit) << name;
+      }
+      ASSERT_EQ(simd->doubled(a, b), ref->doubled(a, b)) << name;
     }
   }
 }
