@@ -96,41 +96,55 @@ uint32_t VmkRunScan(const uint8_t* v) {
   return best;
 }
 
-static inline uint8_t Median(uint8_t* v, int n) {
-  for (int i = 1; i < n; i++) {
-    uint8_t x = v[i];
-    int j = i;
-    for (; j > 0 && v[j - 1] > x; j--) v[j] = v[j - 1];
-    v[j] = x;
+// The median of n (2 to 16) values between lo and hi: the mean of the two
+// middle ones, rounded down, for an even count. Values are counted when
+// their range is narrow, else ranked.
+static inline int Median(const uint8_t* v, int n, int lo, int hi) {
+  const int k = (n - 1) >> 1;
+  int a = -1, b = -1;
+  if (hi - lo < 32) {
+    uint8_t count[32] = {0};
+    for (int i = 0; i < n; i++) count[v[i] - lo]++;
+    int seen = 0;
+    for (int x = 0; b < 0; x++) {
+      seen += count[x];
+      if (a < 0 && seen > k) a = x + lo;
+      if (seen > n - 1 - k) b = x + lo;
+    }
+  } else {
+    // v[j] is the r-th smallest when fewer than r + 1 values are below it
+    // and at least r + 1 are not above it.
+    for (int j = 0; j < n; j++) {
+      int less = 0, notAbove = 0;
+      for (int i = 0; i < n; i++) {
+        less += v[i] < v[j];
+        notAbove += v[i] <= v[j];
+      }
+      if (less <= k && k < notAbove) a = v[j];
+      if (less <= n - 1 - k && n - 1 - k < notAbove) b = v[j];
+    }
   }
-  return n & 1 ? v[n / 2] : (uint8_t)((v[n / 2 - 1] + v[n / 2]) >> 1);
+  return (a + b) >> 1;
 }
 
 uint32_t VmkRunMerge(const uint8_t* scanned, uint32_t t, uint8_t* out) {
   uint32_t next = 256;
   int i = 0;
   while (i < 64) {
-    const int start = i;
-    int lo = scanned[i], hi = scanned[i];
-    i++;
-    while (i < 64 && i - start < 16) {
-      int v = scanned[i];
-      int nlo = std::min(lo, v), nhi = std::max(hi, v);
+    const int start = i, lim = start + 16 < 64 ? start + 16 : 64;
+    int lo = scanned[i], hi = lo;
+    for (i++; i < lim; i++) {
+      const int v = scanned[i];
+      const int nlo = v < lo ? v : lo, nhi = v > hi ? v : hi;
       if ((uint32_t)(nhi - nlo) > t) {
-        next = std::min(next, (uint32_t)(nhi - nlo));
+        if ((uint32_t)(nhi - nlo) < next) next = (uint32_t)(nhi - nlo);
         break;
       }
       lo = nlo;
       hi = nhi;
-      i++;
     }
-    uint8_t m = (uint8_t)lo;
-    if (lo != hi) {
-      uint8_t tmp[16];
-      memcpy(tmp, scanned + start, (size_t)(i - start));
-      m = Median(tmp, i - start);
-    }
-    memset(out + start, m, (size_t)(i - start));
+    const uint8_t m = (uint8_t)(lo == hi ? lo : Median(scanned + start, i - start, lo, hi));
+    for (int k = start; k < i; k++) out[k] = m;
   }
   return next;
 }

@@ -1,58 +1,60 @@
 // The length of the coefficient coding in closed form. An entry of the
 // walk's list costs one bit in every pass from the one it is first visited
 // in down to the pass where it becomes significant (or the last pass); a
-// group costs four bits; a value of bit length L costs L bits (L - 1 below
-// its leading one, and a sign).
+// group of four costs four bits; a value of bit length L costs L bits (the
+// L - 1 below its leading one, and a sign). Summed over the list's tree this
+// leaves, per group of four coded indexes, only its largest bit length and
+// its count of non-zero values.
 #include "vornmake/coefcode.h"
 
 namespace {
 
-// Visits of an entry first seen in pass b0 whose largest bit length is len.
-inline int Visits(int len, int b0) {
-  if (b0 < 0) return 0;
-  return len ? b0 - len + 2 : b0 + 1;
-}
+// Block positions of each group of four coded indexes.
+struct Quads {
+  uint8_t pos[16][4];
+  Quads() {
+    for (int k = 0; k < 16; k++)
+      for (int j = 0; j < 4; j++) pos[k][j] = kVornCoefOrder[4 * k + j];
+  }
+};
+const Quads kQuads;
 
-// A group of four coded in pass p: values significant now, the others
-// deferred to single entries from the next pass on.
-inline int Group(const uint8_t* len, int i, int p) {
-  int bits = 4;
-  for (int j = i; j < i + 4; j++) bits += len[j] == p + 1 ? len[j] : Visits(len[j], p - 1) + len[j];
-  return bits;
-}
-
-inline int Max(const uint8_t* len, int from, int count) {
-  int m = 0;
-  for (int j = from; j < from + count; j++) m = len[j] > m ? len[j] : m;
-  return m;
-}
+inline int Len(int v) { return (int)VmkBitLength((uint32_t)(v < 0 ? -v : v)); }
+inline int Max(int a, int b) { return a > b ? a : b; }
+// Passes an entry first visited in pass b0 costs until it is significant
+// (bit length len; 0: never).
+inline int Visits(int len, int b0) { return b0 + 1 - Max(len - 1, 0); }
 
 }  // namespace
 
 uint32_t VmkCoefBits(const int16_t* coef) {
-  uint8_t len[64];
-  int n = 0;
-  len[0] = 0;
-  for (int i = 1; i < 64; i++) {
-    int v = coef[kVornCoefOrder[i]];
-    len[i] = (uint8_t)VmkBitLength((uint32_t)(v < 0 ? -v : v));
-    n = len[i] > n ? len[i] : n;
+  int qlen[16], qnz[16];
+  // Indexes 1-3 stand alone; the DC is not coded.
+  const int l1 = Len(coef[kQuads.pos[0][1]]), l2 = Len(coef[kQuads.pos[0][2]]), l3 = Len(coef[kQuads.pos[0][3]]);
+  int n = Max(Max(l1, l2), l3);
+  for (int k = 1; k < 16; k++) {
+    const uint8_t* p = kQuads.pos[k];
+    const int a = coef[p[0]], b = coef[p[1]], c = coef[p[2]], d = coef[p[3]];
+    const uint32_t any = (uint32_t)(a < 0 ? -a : a) | (uint32_t)(b < 0 ? -b : b) | (uint32_t)(c < 0 ? -c : c) |
+                         (uint32_t)(d < 0 ? -d : d);
+    qlen[k] = (int)VmkBitLength(any);
+    qnz[k] = (a != 0) + (b != 0) + (c != 0) + (d != 0);
+    n = Max(n, qlen[k]);
   }
   if (!n) return 4;
-  int bits = 4;
-  for (int i = 1; i < 4; i++) bits += Visits(len[i], n - 1) + len[i];
-  for (int i = 4; i < 64; i += 20) {
-    const int l0 = Max(len, i, 20);
+  int bits = 4 + 3 * n + (l1 > 0) + (l2 > 0) + (l3 > 0);
+  for (int k0 = 1; k0 < 16; k0 += 5) {
+    // A subtree of five groups: its root, then a node over the last four.
+    const int top = Max(Max(qlen[k0 + 1], qlen[k0 + 2]), Max(qlen[k0 + 3], qlen[k0 + 4]));
+    const int l0 = Max(qlen[k0], top);
     bits += Visits(l0, n - 1);
     if (!l0) continue;
-    bits += Group(len, i, l0 - 1);
-    const int l1 = Max(len, i + 4, 16);
-    bits += Visits(l1, l0 - 1);
-    if (!l1) continue;
-    for (int j = i + 4; j < i + 20; j += 4) {
-      const int l2 = Max(len, j, 4);
-      bits += Visits(l2, l1 - 1);
-      if (l2) bits += Group(len, j, l2 - 1);
+    bits += 4 * l0 + qnz[k0];
+    bits += Visits(top, l0 - 1);
+    if (!top) continue;
+    for (int k = k0 + 1; k < k0 + 5; k++) {
+      bits += Visits(qlen[k], top - 1);
+      if (qlen[k]) bits += 4 * qlen[k] + qnz[k];
     }
   }
   return (uint32_t)bits;

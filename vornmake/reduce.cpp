@@ -26,17 +26,18 @@ static void Reorder(VmkOptions* o, const uint16_t* keep, int n) {
 static int Front(const VmkOptions* o, uint16_t* keep) {
   const int n = o->count;
   if (!n) return 0;
-  uint16_t order[VMK_WORK_OPTIONS];
-  for (int i = 0; i < n; i++) order[i] = (uint16_t)i;
-  std::sort(order, order + n, [o](uint16_t a, uint16_t b) {
-    if (o->cost[a] != o->cost[b]) return o->cost[a] < o->cost[b];
-    if (o->error[a] != o->error[b]) return o->error[a] < o->error[b];
-    return a < b;
-  });
+  // One key per option: cost, then error, then place in the list (costs and
+  // errors are never negative; errors stay below 2^22, places below 2^10).
+  uint64_t key[VMK_WORK_OPTIONS];
+  for (int i = 0; i < n; i++)
+    key[i] = (uint64_t)(uint32_t)o->cost[i] << 32 | (uint64_t)(uint32_t)o->error[i] << 10 | (uint32_t)i;
+  std::sort(key, key + n);
   int m = 0;
-  keep[m++] = order[0];
-  for (int i = 1; i < n && o->error[keep[m - 1]] > 0; i++)
-    if (o->error[order[i]] < o->error[keep[m - 1]]) keep[m++] = order[i];
+  keep[m++] = (uint16_t)(key[0] & 1023);
+  for (int i = 1; i < n && o->error[keep[m - 1]] > 0; i++) {
+    const uint16_t k = (uint16_t)(key[i] & 1023);
+    if (o->error[k] < o->error[keep[m - 1]]) keep[m++] = k;
+  }
   return m;
 }
 
