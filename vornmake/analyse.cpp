@@ -257,17 +257,69 @@ static void PatternOption(const Target& t, const VmkCostModel* m, VmkOptions* o)
 
 // Run options: the best scan, then one option per tolerance; only their
 // Pareto front joins the list.
+// Medians of the runs met so far, by start and length: successive passes
+// share most of their runs.
+struct RunCache {
+  uint16_t known[64];  // bit n - 1: the median of the run of length n is known
+  uint8_t median[64][16];
+};
+
+// VmkRunMerge with its medians taken from the cache.
+static uint32_t MergeCached(const uint8_t* scanned, uint32_t t, uint8_t* out, RunCache* c) {
+  uint32_t next = 256;
+  int i = 0;
+  while (i < 64) {
+    const int start = i, lim = start + 16 < 64 ? start + 16 : 64;
+    int lo = scanned[i], hi = lo;
+    for (i++; i < lim; i++) {
+      const int v = scanned[i];
+      const int nlo = v < lo ? v : lo, nhi = v > hi ? v : hi;
+      if ((uint32_t)(nhi - nlo) > t) {
+        if ((uint32_t)(nhi - nlo) < next) next = (uint32_t)(nhi - nlo);
+        break;
+      }
+      lo = nlo;
+      hi = nhi;
+    }
+    const int n = i - start;
+    uint8_t m = (uint8_t)lo;
+    if (lo != hi) {
+      if (c->known[start] >> (n - 1) & 1) {
+        m = c->median[start][n - 1];
+      } else {
+        m = (uint8_t)Median(scanned + start, n, lo, hi);
+        c->median[start][n - 1] = m;
+        c->known[start] |= (uint16_t)(1u << (n - 1));
+      }
+    }
+    memset(out + start, m, (size_t)n);
+  }
+  return next;
+}
+
 static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, VmkOptions* runs) {
   const uint32_t scan = VmkRunScan(t.block);
   const uint8_t* order = kVornScans[scan];
-  uint8_t scanned[64], merged[64], r[64];
+  uint8_t scanned[64], merged[64], quads[256];
   for (int i = 0; i < 64; i++) scanned[i] = t.block[order[i]];
+  // A region's error is measured on the 2 x 2 groups each value stands for,
+  // here laid out in scan order.
+  if (t.full)
+    for (int i = 0; i < 64; i++) {
+      const uint8_t* g = t.full + (order[i] >> 3) * 32 + (order[i] & 7) * 2;
+      quads[4 * i] = g[0];
+      quads[4 * i + 1] = g[1];
+      quads[4 * i + 2] = g[16];
+      quads[4 * i + 3] = g[17];
+    }
+  RunCache cache;
+  memset(cache.known, 0, sizeof cache.known);
   runs->count = 0;
   uint32_t tol = 0;
   while (tol < 256) {
-    uint32_t next = VmkRunMerge(scanned, tol, merged);
-    for (int i = 0; i < 64; i++) r[order[i]] = merged[i];
-    AddOption(runs, VMK_RUN, scan * 256 + tol, 4 * VMK_BIT + RunEstimate(merged, m), (int32_t)t.Error(r));
+    const uint32_t next = MergeCached(scanned, tol, merged, &cache);
+    const uint32_t err = t.full ? t.dsp->spread(quads, merged) : t.dsp->sad8(scanned, 8, merged, 8, UINT32_MAX);
+    AddOption(runs, VMK_RUN, scan * 256 + tol, 4 * VMK_BIT + RunEstimate(merged, m), (int32_t)err);
     tol = next;
   }
   VmkPareto(runs);

@@ -28,11 +28,21 @@ static uint32_t DoubledC(const uint8_t* full, const uint8_t* half) {
   return sum;
 }
 
+static uint32_t SpreadC(const uint8_t* quads, const uint8_t* v) {
+  uint32_t sum = 0;
+  for (int i = 0; i < 256; i++) {
+    int d = quads[i] - v[i >> 2];
+    sum += (uint32_t)(d < 0 ? -d : d);
+  }
+  return sum;
+}
+
 uint32_t VmkSad8Sse2(const uint8_t* a, uint32_t pa, const uint8_t* b, uint32_t pb, uint32_t limit);
 uint32_t VmkDoubledSse2(const uint8_t* full, const uint8_t* half);
+uint32_t VmkSpreadSse2(const uint8_t* quads, const uint8_t* v);
 
-static const VmkDsp kDspC = {Sad8C, DoubledC};
-static const VmkDsp kDspSse2 = {VmkSad8Sse2, VmkDoubledSse2};
+static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC};
+static const VmkDsp kDspSse2 = {VmkSad8Sse2, VmkDoubledSse2, VmkSpreadSse2};
 
 const VmkDsp* VmkDspByName(const char* name) {
   uint32_t f = VornCpuFlags();

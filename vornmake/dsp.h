@@ -14,6 +14,9 @@ struct VmkDsp {
   // Error of an 8 x 8 block (pitch 8) standing for a 16 x 16 area (pitch
   // 16), each of its samples covering a 2 x 2 square.
   uint32_t (*doubled)(const uint8_t* full, const uint8_t* half);
+  // Sum of |quads[4 i + k] - v[i]| over 64 values, each against four
+  // samples.
+  uint32_t (*spread)(const uint8_t* quads, const uint8_t* v);
 };
 
 // The routines for this processor (reference ones when $KOR_CPU_MASK masks

@@ -29,3 +29,16 @@ uint32_t VmkDoubledSse2(const uint8_t* full, const uint8_t* half) {
   }
   return (uint32_t)_mm_cvtsi128_si32(acc) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
 }
+
+uint32_t VmkSpreadSse2(const uint8_t* quads, const uint8_t* v) {
+  __m128i acc = _mm_setzero_si128();
+  for (int i = 0; i < 64; i += 16) {
+    const __m128i x = _mm_loadu_si128((const __m128i*)(v + i));
+    const __m128i lo = _mm_unpacklo_epi8(x, x), hi = _mm_unpackhi_epi8(x, x);
+    const __m128i q[4] = {_mm_unpacklo_epi16(lo, lo), _mm_unpackhi_epi16(lo, lo), _mm_unpacklo_epi16(hi, hi),
+                          _mm_unpackhi_epi16(hi, hi)};
+    for (int k = 0; k < 4; k++)
+      acc = _mm_add_epi32(acc, _mm_sad_epu8(_mm_loadu_si128((const __m128i*)(quads + 4 * i + 16 * k)), q[k]));
+  }
+  return (uint32_t)_mm_cvtsi128_si32(acc) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
+}

@@ -91,6 +91,7 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
         ASSERT_GT(s, limit) << name;
       }
       ASSERT_EQ(simd->doubled(a, b), ref->doubled(a, b)) << name;
+      ASSERT_EQ(simd->spread(a, b), ref->spread(a, b)) << name;
     }
   }
 }
