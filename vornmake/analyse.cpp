@@ -34,30 +34,10 @@ void VmkMotionSearch(const VmkAnalysis* a, uint32_t x0, uint32_t y0, int8_t* mvx
   const uint32_t w = a->width;
   const int lox = -(int)std::min<uint32_t>(15, x0), hix = (int)std::min<uint32_t>(15, a->width - 8 - x0);
   const int loy = -(int)std::min<uint32_t>(15, y0), hiy = (int)std::min<uint32_t>(15, a->height - 8 - y0);
-  const uint8_t* s = a->src + (size_t)y0 * w + x0;
-  const uint8_t* r = a->ref + (size_t)y0 * w + x0;
-  auto sad8 = a->dsp->sad8;
-  uint32_t best = sad8(s, w, r, w, UINT32_MAX);
-  int bx = 0, by = 0;
-  // Visiting order: 0, 1, ... hi, then lo, ... -1, in both directions.
-  for (int iy = 0; iy <= hiy - loy && best; iy++) {
-    const int dy = iy <= hiy ? iy : loy + (iy - hiy - 1);
-    const uint8_t* rr = r + (ptrdiff_t)dy * (ptrdiff_t)w;
-    for (int ix = 0; ix <= hix - lox; ix++) {
-      const int dx = ix <= hix ? ix : lox + (ix - hix - 1);
-      if (!dx && !dy) continue;
-      // Only a strictly smaller sum can win: give up at best.
-      uint32_t e = sad8(s, w, rr + dx, w, best - 1);
-      if (e < best) {
-        best = e;
-        bx = dx;
-        by = dy;
-        if (!best) break;
-      }
-    }
-  }
-  *mvx = (int8_t)bx;
-  *mvy = (int8_t)by;
+  int x, y;
+  a->dsp->search(a->src + (size_t)y0 * w + x0, a->ref + (size_t)y0 * w + x0, w, lox, hix, loy, hiy, &x, &y);
+  *mvx = (int8_t)x;
+  *mvy = (int8_t)y;
 }
 
 // ---------------------------------------------------------------- helpers
@@ -176,18 +156,29 @@ uint64_t VmkPatternBits(const uint8_t* v, uint32_t lower, uint32_t upper) {
   return bits;
 }
 
-// Cost of coding scanned values as runs.
+// Cost of coding scanned values as runs (the writer's split: a fill run
+// takes up to 16 equal values, a literal run values up to one that equals
+// the value after it). Works on the mask of positions equal to the next.
 static int32_t RunEstimate(const uint8_t* v, const VmkCostModel* m) {
   const int32_t run = VMK_BIT + m->cost[VMK_EL_RUN], colour = m->colour;
+  uint64_t eq = 0;
+  for (int i = 0; i < 63; i++) eq |= (uint64_t)(v[i] == v[i + 1]) << i;
   int32_t cost = 0;
   int j = 0;
   while (j < 63) {
-    int len = 1;
-    if (v[j] == v[j + 1]) {
-      while (j + len < 64 && len < 16 && v[j + len] == v[j]) len++;
+    int len;
+    if (eq >> j & 1) {
+      // Equal values from j on: the ones in eq from j, plus one.
+      const uint64_t rest = ~(eq >> j);
+      len = (rest ? __builtin_ctzll(rest) : 64) + 1;
+      if (len > 16) len = 16;
+      if (len > 64 - j) len = 64 - j;
       cost += run + colour;
     } else {
-      while (j + len < 64 && len < 16 && !(j + len + 1 < 64 && v[j + len] == v[j + len + 1])) len++;
+      // Up to the next position equal to its successor.
+      const uint64_t rest = eq >> (j + 1) << (j + 1);
+      len = (rest ? __builtin_ctzll(rest) : 64) - j;
+      if (len > 16) len = 16;
       cost += run + len * colour;
     }
     j += len;

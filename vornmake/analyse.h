@@ -10,7 +10,8 @@
 // What one plane's analysis reads; nothing in it changes during a stage.
 struct VmkAnalysis {
   const uint8_t* src;  // source plane
-  const uint8_t* ref;  // current reference picture of the plane
+  const uint8_t* ref;  // current reference picture of the plane (readable 64
+                       // bytes past its end: the motion search reads ahead)
   uint32_t width, height;
   int key;
   const VmkCostModel* model;

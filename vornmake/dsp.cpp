@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "vorn/cpu.h"
+#include "vornmake/search.h"
 
 static uint32_t Sad8C(const uint8_t* a, uint32_t pa, const uint8_t* b, uint32_t pb, uint32_t limit) {
   uint32_t sum = 0;
@@ -37,21 +38,34 @@ static uint32_t SpreadC(const uint8_t* quads, const uint8_t* v) {
   return sum;
 }
 
+static void SearchC(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
+                    int* mvx, int* mvy) {
+  VmkSearchWith(Sad8C, s, r, pitch, lox, hix, loy, hiy, mvx, mvy);
+}
+
 uint32_t VmkSad8Sse2(const uint8_t* a, uint32_t pa, const uint8_t* b, uint32_t pb, uint32_t limit);
 uint32_t VmkDoubledSse2(const uint8_t* full, const uint8_t* half);
 uint32_t VmkSpreadSse2(const uint8_t* quads, const uint8_t* v);
+void VmkSearchSse2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
+                   int* mvx, int* mvy);
+void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
+                   int* mvx, int* mvy);
 
-static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC};
-static const VmkDsp kDspSse2 = {VmkSad8Sse2, VmkDoubledSse2, VmkSpreadSse2};
+static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, SearchC};
+static const VmkDsp kDspSse2 = {VmkSad8Sse2, VmkDoubledSse2, VmkSpreadSse2, VmkSearchSse2};
+static const VmkDsp kDspAvx2 = {VmkSad8Sse2, VmkDoubledSse2, VmkSpreadSse2, VmkSearchAvx2};
 
 const VmkDsp* VmkDspByName(const char* name) {
   uint32_t f = VornCpuFlags();
   if (!strcmp(name, "c")) return &kDspC;
   if (!strcmp(name, "sse2")) return (f & VORN_CPU_SSE2) ? &kDspSse2 : nullptr;
+  if (!strcmp(name, "avx2")) return (f & VORN_CPU_AVX2) ? &kDspAvx2 : nullptr;
   return nullptr;
 }
 
 const VmkDsp* VmkDspGet(void) {
-  static const VmkDsp* dsp = (VornCpuFlags() & VORN_CPU_SSE2) ? &kDspSse2 : &kDspC;
+  static const VmkDsp* dsp = (VornCpuFlags() & VORN_CPU_AVX2)   ? &kDspAvx2
+                             : (VornCpuFlags() & VORN_CPU_SSE2) ? &kDspSse2
+                                                                : &kDspC;
   return dsp;
 }

@@ -17,6 +17,11 @@ struct VmkDsp {
   // Sum of |quads[4 i + k] - v[i]| over 64 values, each against four
   // samples.
   uint32_t (*spread)(const uint8_t* quads, const uint8_t* v);
+  // Motion search of the 8 x 8 block at s against the reference block at r
+  // (same pitch) over offsets lox..hix, loy..hiy (see search.h). The
+  // reference must stay readable 64 bytes past its last offset.
+  void (*search)(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
+                 int* mvx, int* mvy);
 };
 
 // The routines for this processor (reference ones when $KOR_CPU_MASK masks

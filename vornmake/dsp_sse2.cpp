@@ -1,6 +1,9 @@
 // SSE2 versions of the analysis routines.
 #include <emmintrin.h>
+#include <stddef.h>
 #include <stdint.h>
+
+#include "vornmake/search.h"
 
 static inline __m128i Rows(const uint8_t* p, uint32_t pitch) {
   return _mm_unpacklo_epi64(_mm_loadl_epi64((const __m128i*)p), _mm_loadl_epi64((const __m128i*)(p + pitch)));
@@ -41,4 +44,9 @@ uint32_t VmkSpreadSse2(const uint8_t* quads, const uint8_t* v) {
       acc = _mm_add_epi32(acc, _mm_sad_epu8(_mm_loadu_si128((const __m128i*)(quads + 4 * i + 16 * k)), q[k]));
   }
   return (uint32_t)_mm_cvtsi128_si32(acc) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
+}
+
+void VmkSearchSse2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
+                   int* mvx, int* mvy) {
+  VmkSearchWith(VmkSad8Sse2, s, r, pitch, lox, hix, loy, hiy, mvx, mvy);
 }

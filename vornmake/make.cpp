@@ -108,8 +108,9 @@ extern "C" VornMakeHandle* VornMake(const char* name, int32_t pitch, int32_t wid
     for (int p = 0; p < VMK_PLANES; p++) VmkBatchReserve(&batch, (void**)&t.slots[p][s], planeSize[p]);
   for (int p = 0; p < VMK_PLANES; p++) {
     VmkBatchReserve(&batch, (void**)&t.previous[p], planeSize[p]);
-    VmkBatchReserve(&batch, (void**)&t.reference[0][p], planeSize[p]);
-    VmkBatchReserve(&batch, (void**)&t.reference[1][p], planeSize[p]);
+    // The motion search reads up to 64 bytes past a reference picture.
+    VmkBatchReserve(&batch, (void**)&t.reference[0][p], planeSize[p] + 64);
+    VmkBatchReserve(&batch, (void**)&t.reference[1][p], planeSize[p] + 64);
     t.bitstreamSize[p] = VmkPlaneBitstreamBound(VmkPlaneWidth(&t, p), VmkPlaneHeight(&t, p));
     VmkBatchReserve(&batch, (void**)&t.bitstream[p], t.bitstreamSize[p]);
   }
@@ -128,8 +129,8 @@ extern "C" VornMakeHandle* VornMake(const char* name, int32_t pitch, int32_t wid
   memset(hd->frameErrors, 0, ((size_t)frames + 1) * 4);
   for (int p = 0; p < VMK_PLANES; p++) {
     memset(hd->previous[p], 0, planeSize[p]);
-    memset(hd->reference[0][p], 0, planeSize[p]);
-    memset(hd->reference[1][p], 0, planeSize[p]);
+    memset(hd->reference[0][p], 0, planeSize[p] + 64);
+    memset(hd->reference[1][p], 0, planeSize[p] + 64);
   }
   hd->target = hd->targets;
   hd->maximum = hd->maximums;

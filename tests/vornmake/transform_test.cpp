@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <math.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 
 #include "vorn/tables.h"
+#include "vornmake/analyse.h"
 #include "vornmake/dsp.h"
 #include "vornmake/transform.h"
 
@@ -52,8 +55,10 @@ TEST(Transform, QuantisedValuesFitTheirFields) {
             EXPECT_LT(abs(out[k]), 1 << 15);
             EXPECT_LT(fabs((double)out[k] * deq[k]), 2147483647.0) << pos << " " << q << " " << k;
           }
-          if (!inter) EXPECT_LE(out[0], 2047);
-          if (!inter) EXPECT_GE(out[0], 0);
+          if (!inter) {
+            EXPECT_LE(out[0], 2047);
+            EXPECT_GE(out[0], 0);
+          }
         }
       }
   }
@@ -92,6 +97,42 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
       }
       ASSERT_EQ(simd->doubled(a, b), ref->doubled(a, b)) << name;
       ASSERT_EQ(simd->spread(a, b), ref->spread(a, b)) << name;
+    }
+  }
+}
+
+// Every search finds the offset of the one-at-a-time reference search, on
+// planes with near matches, exact matches and flat areas, at the edges too.
+TEST(Dsp, SearchesMatchTheReference) {
+  const VmkDsp* ref = VmkDspByName("c");
+  std::mt19937 rng(6);
+  for (const char* name : {"sse2", "avx2"}) {
+    const VmkDsp* simd = VmkDspByName(name);
+    if (!simd) continue;
+    for (int trial = 0; trial < 40; trial++) {
+      const uint32_t w = 8 * (1 + rng() % 8), h = 8 * (1 + rng() % 6);
+      std::vector<uint8_t> src(w * h), prev(w * h + 64);
+      const int kind = trial % 4;
+      for (uint32_t i = 0; i < w * h; i++) {
+        prev[i] = (uint8_t)(kind == 0 ? rng() % 4 : kind == 1 ? (i * 7 + i / w * 3) & 255 : rng());
+      }
+      const int sx = (int)(rng() % 7) - 3, sy = (int)(rng() % 7) - 3;
+      for (uint32_t y = 0; y < h; y++)
+        for (uint32_t x = 0; x < w; x++) {
+          int px = std::clamp((int)x + sx, 0, (int)w - 1), py = std::clamp((int)y + sy, 0, (int)h - 1);
+          src[y * w + x] = (uint8_t)(prev[py * w + px] + (kind == 3 ? rng() % 3 : 0));
+        }
+      VmkAnalysis a = {src.data(), prev.data(), w, h, 0, nullptr, ref};
+      VmkAnalysis b = a;
+      b.dsp = simd;
+      for (uint32_t y0 = 0; y0 < h; y0 += 8)
+        for (uint32_t x0 = 0; x0 < w; x0 += 8) {
+          int8_t rx, ry, qx, qy;
+          VmkMotionSearch(&a, x0, y0, &rx, &ry);
+          VmkMotionSearch(&b, x0, y0, &qx, &qy);
+          ASSERT_EQ(rx, qx) << name << " " << trial;
+          ASSERT_EQ(ry, qy) << name << " " << trial;
+        }
     }
   }
 }
