@@ -159,10 +159,8 @@ uint64_t VmkPatternBits(const uint8_t* v, uint32_t lower, uint32_t upper) {
 // Cost of coding scanned values as runs (the writer's split: a fill run
 // takes up to 16 equal values, a literal run values up to one that equals
 // the value after it). Works on the mask of positions equal to the next.
-static int32_t RunEstimate(const uint8_t* v, const VmkCostModel* m) {
+static int32_t RunEstimate(uint64_t eq, const VmkCostModel* m) {
   const int32_t run = VMK_BIT + m->cost[VMK_EL_RUN], colour = m->colour;
-  uint64_t eq = 0;
-  for (int i = 0; i < 63; i++) eq |= (uint64_t)(v[i] == v[i + 1]) << i;
   int32_t cost = 0;
   int j = 0;
   while (j < 63) {
@@ -255,35 +253,34 @@ struct RunCache {
   uint8_t median[64][16];
 };
 
-// VmkRunMerge with its medians taken from the cache.
-static uint32_t MergeCached(const uint8_t* scanned, uint32_t t, uint8_t* out, RunCache* c) {
+// VmkRunMerge with the runs found by the processor's routine and their
+// medians taken from the cache. scanned and out are readable and writable
+// to 80 bytes.
+static uint32_t MergeCached(const VmkDsp* dsp, const uint8_t* scanned, uint32_t t, uint8_t* out, RunCache* c) {
   uint32_t next = 256;
-  int i = 0;
+  uint32_t i = 0;
   while (i < 64) {
-    const int start = i, lim = start + 16 < 64 ? start + 16 : 64;
-    int lo = scanned[i], hi = lo;
-    for (i++; i < lim; i++) {
-      const int v = scanned[i];
-      const int nlo = v < lo ? v : lo, nhi = v > hi ? v : hi;
-      if ((uint32_t)(nhi - nlo) > t) {
-        if ((uint32_t)(nhi - nlo) < next) next = (uint32_t)(nhi - nlo);
-        break;
-      }
-      lo = nlo;
-      hi = nhi;
-    }
-    const int n = i - start;
-    uint8_t m = (uint8_t)lo;
-    if (lo != hi) {
-      if (c->known[start] >> (n - 1) & 1) {
-        m = c->median[start][n - 1];
+    uint32_t cut, range;
+    const uint32_t avail = 64 - i < 16 ? 64 - i : 16;
+    const uint32_t n = dsp->runcut(scanned + i, avail, t, &cut, &range);
+    if (cut < next) next = cut;
+    uint8_t m = scanned[i];
+    if (range) {
+      if (c->known[i] >> (n - 1) & 1) {
+        m = c->median[i][n - 1];
       } else {
-        m = (uint8_t)Median(scanned + start, n, lo, hi);
-        c->median[start][n - 1] = m;
-        c->known[start] |= (uint16_t)(1u << (n - 1));
+        int lo = 255, hi = 0;
+        for (uint32_t k = i; k < i + n; k++) {
+          lo = scanned[k] < lo ? scanned[k] : lo;
+          hi = scanned[k] > hi ? scanned[k] : hi;
+        }
+        m = (uint8_t)Median(scanned + i, (int)n, lo, hi);
+        c->median[i][n - 1] = m;
+        c->known[i] |= (uint16_t)(1u << (n - 1));
       }
     }
-    memset(out + start, m, (size_t)n);
+    memset(out + i, m, 16);  // the next run overwrites what lies beyond
+    i += n;
   }
   return next;
 }
@@ -291,8 +288,9 @@ static uint32_t MergeCached(const uint8_t* scanned, uint32_t t, uint8_t* out, Ru
 static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, VmkOptions* runs) {
   const uint32_t scan = VmkRunScan(t.block);
   const uint8_t* order = kVornScans[scan];
-  uint8_t scanned[64], merged[64], quads[256];
+  uint8_t scanned[80], merged[80], quads[256];
   for (int i = 0; i < 64; i++) scanned[i] = t.block[order[i]];
+  memset(scanned + 64, 0, 16);
   // A region's error is measured on the 2 x 2 groups each value stands for,
   // here laid out in scan order.
   if (t.full)
@@ -308,9 +306,10 @@ static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, Vm
   runs->count = 0;
   uint32_t tol = 0;
   while (tol < 256) {
-    const uint32_t next = MergeCached(scanned, tol, merged, &cache);
+    const uint32_t next = MergeCached(t.dsp, scanned, tol, merged, &cache);
     const uint32_t err = t.full ? t.dsp->spread(quads, merged) : t.dsp->sad8(scanned, 8, merged, 8, UINT32_MAX);
-    AddOption(runs, VMK_RUN, scan * 256 + tol, 4 * VMK_BIT + RunEstimate(merged, m), (int32_t)err);
+    AddOption(runs, VMK_RUN, scan * 256 + tol, 4 * VMK_BIT + RunEstimate(t.dsp->eqnext(merged), m),
+              (int32_t)err);
     tol = next;
   }
   VmkPareto(runs);

@@ -38,6 +38,29 @@ static uint32_t SpreadC(const uint8_t* quads, const uint8_t* v) {
   return sum;
 }
 
+static uint32_t RunCutC(const uint8_t* p, uint32_t avail, uint32_t t, uint32_t* cut, uint32_t* range) {
+  int lo = p[0], hi = p[0];
+  for (uint32_t i = 1; i < avail; i++) {
+    const int nlo = p[i] < lo ? p[i] : lo, nhi = p[i] > hi ? p[i] : hi;
+    if ((uint32_t)(nhi - nlo) > t) {
+      *cut = (uint32_t)(nhi - nlo);
+      *range = (uint32_t)(hi - lo);
+      return i;
+    }
+    lo = nlo;
+    hi = nhi;
+  }
+  *cut = 256;
+  *range = (uint32_t)(hi - lo);
+  return avail;
+}
+
+static uint64_t EqNextC(const uint8_t* v) {
+  uint64_t eq = 0;
+  for (int i = 0; i < 63; i++) eq |= (uint64_t)(v[i] == v[i + 1]) << i;
+  return eq;
+}
+
 static void SearchC(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                     int* mvx, int* mvy) {
   VmkSearchWith(Sad8C, s, r, pitch, lox, hix, loy, hiy, mvx, mvy);
@@ -48,12 +71,16 @@ uint32_t VmkDoubledSse2(const uint8_t* full, const uint8_t* half);
 uint32_t VmkSpreadSse2(const uint8_t* quads, const uint8_t* v);
 void VmkSearchSse2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
+uint32_t VmkRunCutSse2(const uint8_t* p, uint32_t avail, uint32_t t, uint32_t* cut, uint32_t* range);
+uint64_t VmkEqNextSse2(const uint8_t* v);
 void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
 
-static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, SearchC};
-static const VmkDsp kDspSse2 = {VmkSad8Sse2, VmkDoubledSse2, VmkSpreadSse2, VmkSearchSse2};
-static const VmkDsp kDspAvx2 = {VmkSad8Sse2, VmkDoubledSse2, VmkSpreadSse2, VmkSearchAvx2};
+static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunCutC, EqNextC, SearchC};
+static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2,
+                                VmkRunCutSse2, VmkEqNextSse2,  VmkSearchSse2};
+static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2,
+                                VmkRunCutSse2, VmkEqNextSse2,  VmkSearchAvx2};
 
 const VmkDsp* VmkDspByName(const char* name) {
   uint32_t f = VornCpuFlags();

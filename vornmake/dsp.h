@@ -17,6 +17,14 @@ struct VmkDsp {
   // Sum of |quads[4 i + k] - v[i]| over 64 values, each against four
   // samples.
   uint32_t (*spread)(const uint8_t* quads, const uint8_t* v);
+  // The run starting at p (avail of its values left, 1..16; 16 bytes
+  // readable): its length while its range stays within t. *cut is the range
+  // that ended it, or 256 when its length or the end did; *range is the
+  // run's own range.
+  uint32_t (*runcut)(const uint8_t* p, uint32_t avail, uint32_t t, uint32_t* cut, uint32_t* range);
+  // Bit i set where v[i] equals v[i + 1], for i = 0..62 (v readable to 80
+  // bytes).
+  uint64_t (*eqnext)(const uint8_t* v);
   // Motion search of the 8 x 8 block at s against the reference block at r
   // (same pitch) over offsets lox..hix, loy..hiy (see search.h). The
   // reference must stay readable 64 bytes past its last offset.

@@ -97,6 +97,13 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
       }
       ASSERT_EQ(simd->doubled(a, b), ref->doubled(a, b)) << name;
       ASSERT_EQ(simd->spread(a, b), ref->spread(a, b)) << name;
+      const uint32_t avail = 1 + rng() % 16, t = rng() % 256;
+      uint32_t c1, r1, c2, r2;
+      ASSERT_EQ(simd->runcut(a, avail, t, &c1, &r1), ref->runcut(a, avail, t, &c2, &r2)) << name;
+      ASSERT_EQ(c1, c2);
+      ASSERT_EQ(r1, r2);
+      for (int i = 0; i < 80; i++) b[i] = (uint8_t)(rng() % 3);
+      ASSERT_EQ(simd->eqnext(b), ref->eqnext(b)) << name;
     }
   }
 }
