@@ -325,7 +325,7 @@ static void IntraOptions(const Target& t, const VmkCostModel* m, VmkOptions* o) 
   for (int i = 0; i < 64; i++) in[i] = t.block[i];
   VmkForward(in, coef);
   for (uint32_t q = 0; q < 16; q++) {
-    if (!VmkQuantise(coef, kVmkIntraFactor[q], q16)) break;
+    if (!t.dsp->quantise(coef, kVmkIntraFactor[q], q16)) break;
     const uint32_t bits = VmkCoefBits(q16);
     VmkInversePut(q16, q, r, 8);
     AddOption(o, VMK_INTRA, q, 4 * VMK_BIT + m->cost[VMK_EL_INTRADC] + (int32_t)bits * VMK_BIT,
@@ -390,7 +390,7 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
     if (any) {
       uint8_t cur[64];
       memcpy(cur, M, 64);
-      int32_t err = (int32_t)motionErr;
+      int32_t err = (int32_t)motionErr, kept = INT32_MAX;
       int k = 0;
       VmkBitCounter none = {0};
       VmkResidueCode(&none, coded, [&](uint32_t j, int32_t value, uint32_t bits) -> bool {
@@ -398,7 +398,12 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
         err -= (int32_t)AbsDiff(S[pos], cur[pos]);
         cur[pos] = (uint8_t)(M[pos] + value);
         err += (int32_t)AbsDiff(S[pos], cur[pos]);
-        AddOption(o, VMK_RESIDUE, (uint32_t)k, motion + 7 * VMK_BIT + (int32_t)bits * VMK_BIT, err);
+        // Each step costs more than the one before: one that does not lower
+        // the error below the last one kept can never be chosen.
+        if (err < kept) {
+          AddOption(o, VMK_RESIDUE, (uint32_t)k, motion + 7 * VMK_BIT + (int32_t)bits * VMK_BIT, err);
+          kept = err;
+        }
         k++;
         return err == 0 || k > 127;
       });
@@ -410,7 +415,7 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
     uint8_t r[64];
     VmkForward(D, coef);
     for (uint32_t q = 0; q < 16; q++) {
-      uint32_t ac = VmkQuantise(coef, kVmkInterFactor[q], q16);
+      uint32_t ac = a->dsp->quantise(coef, kVmkInterFactor[q], q16);
       if (q16[0] < -VMK_INTER_DC_LIMIT) q16[0] = -VMK_INTER_DC_LIMIT;
       if (q16[0] > VMK_INTER_DC_LIMIT) q16[0] = VMK_INTER_DC_LIMIT;
       const uint32_t bits = VmkCoefBits(q16);

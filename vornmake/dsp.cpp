@@ -4,6 +4,7 @@
 
 #include "vorn/cpu.h"
 #include "vornmake/search.h"
+#include "vornmake/transform.h"
 
 static uint32_t Sad8C(const uint8_t* a, uint32_t pa, const uint8_t* b, uint32_t pb, uint32_t limit) {
   uint32_t sum = 0;
@@ -72,15 +73,16 @@ uint32_t VmkSpreadSse2(const uint8_t* quads, const uint8_t* v);
 void VmkSearchSse2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
 uint32_t VmkRunCutSse2(const uint8_t* p, uint32_t avail, uint32_t t, uint32_t* cut, uint32_t* range);
+uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
 uint64_t VmkEqNextSse2(const uint8_t* v);
 void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
 
-static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunCutC, EqNextC, SearchC};
-static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2,
-                                VmkRunCutSse2, VmkEqNextSse2,  VmkSearchSse2};
-static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2,
-                                VmkRunCutSse2, VmkEqNextSse2,  VmkSearchAvx2};
+static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunCutC, EqNextC, VmkQuantise, SearchC};
+static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2, VmkRunCutSse2,
+                                VmkEqNextSse2, VmkQuantise,    VmkSearchSse2};
+static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2,  VmkSpreadSse2, VmkRunCutSse2,
+                                VmkEqNextSse2, VmkQuantiseAvx2, VmkSearchAvx2};
 
 const VmkDsp* VmkDspByName(const char* name) {
   uint32_t f = VornCpuFlags();

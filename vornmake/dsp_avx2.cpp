@@ -43,3 +43,31 @@ void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
   *mvx = bx;
   *mvy = by;
 }
+
+// (coefficient x factor + 0x1FFFFFFF) >> 30 on 64-bit products, four even
+// and four odd lanes at a time. The results fit 16 bits, so the logical
+// shift's low bits are the arithmetic shift's.
+uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16_t out[64]) {
+  const __m256i bias = _mm256_set1_epi64x(0x1FFFFFFF);
+  __m256i any = _mm256_setzero_si256();
+  __m256i res[8];
+  for (int k = 0; k < 8; k++) {
+    const __m256i c = _mm256_loadu_si256((const __m256i*)(coef + 8 * k));
+    const __m256i f = _mm256_loadu_si256((const __m256i*)(factor + 8 * k));
+    const __m256i even = _mm256_srli_epi64(_mm256_add_epi64(_mm256_mul_epi32(c, f), bias), 30);
+    const __m256i odd = _mm256_srli_epi64(
+        _mm256_add_epi64(_mm256_mul_epi32(_mm256_srli_epi64(c, 32), _mm256_srli_epi64(f, 32)), bias), 30);
+    res[k] = _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
+    __m256i mag = _mm256_abs_epi32(res[k]);
+    if (!k) mag = _mm256_blend_epi32(mag, _mm256_setzero_si256(), 1);  // the DC is not counted
+    any = _mm256_or_si256(any, mag);
+  }
+  for (int k = 0; k < 8; k += 2) {
+    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(res[k], res[k + 1]), 0xD8);
+    _mm256_storeu_si256((__m256i*)(out + 8 * k), packed);
+  }
+  __m128i a = _mm_or_si128(_mm256_castsi256_si128(any), _mm256_extracti128_si256(any, 1));
+  a = _mm_or_si128(a, _mm_srli_si128(a, 8));
+  a = _mm_or_si128(a, _mm_srli_si128(a, 4));
+  return (uint32_t)_mm_cvtsi128_si32(a);
+}

@@ -108,6 +108,27 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
   }
 }
 
+TEST(Dsp, SimdQuantisationMatchesTheReference) {
+  const VmkDsp* ref = VmkDspByName("c");
+  std::mt19937 rng(8);
+  for (const char* name : {"sse2", "avx2"}) {
+    const VmkDsp* simd = VmkDspByName(name);
+    if (!simd) continue;
+    for (int trial = 0; trial < 5000; trial++) {
+      int32_t in[64], coef[64];
+      for (int i = 0; i < 64; i++) in[i] = trial % 2 ? (int)(rng() % 256) : (int)(rng() % 256) - 128;
+      if (trial % 7 == 0)
+        for (int i = 0; i < 64; i++) in[i] = in[0];
+      VmkForward(in, coef);
+      const int q = (int)(rng() % 16);
+      const int32_t* f = trial % 2 ? kVmkIntraFactor[q] : kVmkInterFactor[q];
+      int16_t a[64], b[64];
+      ASSERT_EQ(simd->quantise(coef, f, a), ref->quantise(coef, f, b)) << name;
+      for (int i = 0; i < 64; i++) ASSERT_EQ(a[i], b[i]) << name << " " << i;
+    }
+  }
+}
+
 // Every search finds the offset of the one-at-a-time reference search, on
 // planes with near matches, exact matches and flat areas, at the edges too.
 TEST(Dsp, SearchesMatchTheReference) {
