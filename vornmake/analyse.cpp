@@ -246,35 +246,31 @@ static void PatternOption(const Target& t, const VmkCostModel* m, VmkOptions* o)
 
 // Run options: the best scan, then one option per tolerance; only their
 // Pareto front joins the list.
-// Medians of the runs met so far, by start and length: successive passes
-// share most of their runs.
+// What the passes over one scanned block share: each start's prefix ranges
+// and minimums, and the medians of the runs met so far, by start and
+// length.
 struct RunCache {
+  uint8_t range[64][16];
+  uint8_t low[64][16];
   uint16_t known[64];  // bit n - 1: the median of the run of length n is known
   uint8_t median[64][16];
 };
 
-// VmkRunMerge with the runs found by the processor's routine and their
-// medians taken from the cache. scanned and out are readable and writable
-// to 80 bytes.
+// VmkRunMerge on the cache. out is writable to 80 bytes.
 static uint32_t MergeCached(const VmkDsp* dsp, const uint8_t* scanned, uint32_t t, uint8_t* out, RunCache* c) {
   uint32_t next = 256;
   uint32_t i = 0;
   while (i < 64) {
-    uint32_t cut, range;
     const uint32_t avail = 64 - i < 16 ? 64 - i : 16;
-    const uint32_t n = dsp->runcut(scanned + i, avail, t, &cut, &range);
-    if (cut < next) next = cut;
+    const uint32_t n = dsp->runfind(c->range[i], avail, t);
+    if (n < avail && c->range[i][n] < next) next = c->range[i][n];
     uint8_t m = scanned[i];
-    if (range) {
+    if (c->range[i][n - 1]) {
       if (c->known[i] >> (n - 1) & 1) {
         m = c->median[i][n - 1];
       } else {
-        int lo = 255, hi = 0;
-        for (uint32_t k = i; k < i + n; k++) {
-          lo = scanned[k] < lo ? scanned[k] : lo;
-          hi = scanned[k] > hi ? scanned[k] : hi;
-        }
-        m = (uint8_t)Median(scanned + i, (int)n, lo, hi);
+        const int lo = c->low[i][n - 1];
+        m = (uint8_t)Median(scanned + i, (int)n, lo, lo + c->range[i][n - 1]);
         c->median[i][n - 1] = m;
         c->known[i] |= (uint16_t)(1u << (n - 1));
       }
@@ -302,6 +298,7 @@ static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, Vm
       quads[4 * i + 3] = g[17];
     }
   RunCache cache;
+  t.dsp->runprep(scanned, cache.range, cache.low);
   memset(cache.known, 0, sizeof cache.known);
   runs->count = 0;
   uint32_t tol = 0;

@@ -39,20 +39,22 @@ static uint32_t SpreadC(const uint8_t* quads, const uint8_t* v) {
   return sum;
 }
 
-static uint32_t RunCutC(const uint8_t* p, uint32_t avail, uint32_t t, uint32_t* cut, uint32_t* range) {
-  int lo = p[0], hi = p[0];
-  for (uint32_t i = 1; i < avail; i++) {
-    const int nlo = p[i] < lo ? p[i] : lo, nhi = p[i] > hi ? p[i] : hi;
-    if ((uint32_t)(nhi - nlo) > t) {
-      *cut = (uint32_t)(nhi - nlo);
-      *range = (uint32_t)(hi - lo);
-      return i;
+static void RunPrepC(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]) {
+  for (int s = 0; s < 64; s++) {
+    int lo = v[s], hi = v[s];
+    for (int j = 0; j < 16; j++) {
+      const int x = v[s + j < 80 ? s + j : 79];
+      lo = x < lo ? x : lo;
+      hi = x > hi ? x : hi;
+      range[s][j] = (uint8_t)(hi - lo);
+      low[s][j] = (uint8_t)lo;
     }
-    lo = nlo;
-    hi = nhi;
   }
-  *cut = 256;
-  *range = (uint32_t)(hi - lo);
+}
+
+static uint32_t RunFindC(const uint8_t* range, uint32_t avail, uint32_t t) {
+  for (uint32_t j = 1; j < avail; j++)
+    if (range[j] > t) return j;
   return avail;
 }
 
@@ -72,16 +74,17 @@ uint32_t VmkDoubledSse2(const uint8_t* full, const uint8_t* half);
 uint32_t VmkSpreadSse2(const uint8_t* quads, const uint8_t* v);
 void VmkSearchSse2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
-uint32_t VmkRunCutSse2(const uint8_t* p, uint32_t avail, uint32_t t, uint32_t* cut, uint32_t* range);
+void VmkRunPrepSse2(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]);
+uint32_t VmkRunFindSse2(const uint8_t* range, uint32_t avail, uint32_t t);
 uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
 uint64_t VmkEqNextSse2(const uint8_t* v);
 void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
 
-static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunCutC, EqNextC, VmkQuantise, SearchC};
-static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2, VmkRunCutSse2,
+static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunPrepC, RunFindC, EqNextC, VmkQuantise, SearchC};
+static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2,
                                 VmkEqNextSse2, VmkQuantise,    VmkSearchSse2};
-static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2,  VmkSpreadSse2, VmkRunCutSse2,
+static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2,  VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2,
                                 VmkEqNextSse2, VmkQuantiseAvx2, VmkSearchAvx2};
 
 const VmkDsp* VmkDspByName(const char* name) {

@@ -17,11 +17,11 @@ struct VmkDsp {
   // Sum of |quads[4 i + k] - v[i]| over 64 values, each against four
   // samples.
   uint32_t (*spread)(const uint8_t* quads, const uint8_t* v);
-  // The run starting at p (avail of its values left, 1..16; 16 bytes
-  // readable): its length while its range stays within t. *cut is the range
-  // that ended it, or 256 when its length or the end did; *range is the
-  // run's own range.
-  uint32_t (*runcut)(const uint8_t* p, uint32_t avail, uint32_t t, uint32_t* cut, uint32_t* range);
+  // For every start s of 64 scanned values (readable to 80 bytes): the
+  // range (maximum - minimum) and the minimum of values s..s+j, j = 0..15.
+  void (*runprep)(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]);
+  // First j in 1..avail-1 with range[j] > t, else avail (range: 16 bytes).
+  uint32_t (*runfind)(const uint8_t* range, uint32_t avail, uint32_t t);
   // Bit i set where v[i] equals v[i + 1], for i = 0..62 (v readable to 80
   // bytes).
   uint64_t (*eqnext)(const uint8_t* v);

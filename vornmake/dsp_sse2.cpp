@@ -51,34 +51,32 @@ void VmkSearchSse2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
   VmkSearchWith(VmkSad8Sse2, s, r, pitch, lox, hix, loy, hiy, mvx, mvy);
 }
 
-// Prefix minimum and maximum over the sixteen lanes, then the first lane
-// whose range exceeds t.
-uint32_t VmkRunCutSse2(const uint8_t* p, uint32_t avail, uint32_t t, uint32_t* cut, uint32_t* range) {
-  const __m128i x = _mm_loadu_si128((const __m128i*)p);
+// Prefix minimum and maximum over sixteen lanes for each start.
+void VmkRunPrepSse2(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]) {
   const __m128i ones = _mm_set1_epi8((char)0xFF);
-  __m128i lo = x, hi = x;
-  lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 1), _mm_srli_si128(ones, 15)));
-  hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 1));
-  lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 2), _mm_srli_si128(ones, 14)));
-  hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 2));
-  lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 4), _mm_srli_si128(ones, 12)));
-  hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 4));
-  lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 8), _mm_srli_si128(ones, 8)));
-  hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 8));
-  const __m128i r = _mm_sub_epi8(hi, lo);
+  const __m128i f1 = _mm_srli_si128(ones, 15), f2 = _mm_srli_si128(ones, 14), f4 = _mm_srli_si128(ones, 12),
+                f8 = _mm_srli_si128(ones, 8);
+  for (int s = 0; s < 64; s++) {
+    const __m128i x = _mm_loadu_si128((const __m128i*)(v + s));
+    __m128i lo = x, hi = x;
+    lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 1), f1));
+    hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 1));
+    lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 2), f2));
+    hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 2));
+    lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 4), f4));
+    hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 4));
+    lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 8), f8));
+    hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 8));
+    _mm_storeu_si128((__m128i*)range[s], _mm_sub_epi8(hi, lo));
+    _mm_storeu_si128((__m128i*)low[s], lo);
+  }
+}
+
+uint32_t VmkRunFindSse2(const uint8_t* range, uint32_t avail, uint32_t t) {
+  const __m128i r = _mm_loadu_si128((const __m128i*)range);
   const __m128i within = _mm_cmpeq_epi8(_mm_subs_epu8(r, _mm_set1_epi8((char)t)), _mm_setzero_si128());
   const uint32_t over = ~(uint32_t)_mm_movemask_epi8(within) & ((1u << avail) - 1);
-  alignas(16) uint8_t rs[16];
-  _mm_store_si128((__m128i*)rs, r);
-  if (over) {
-    const uint32_t n = (uint32_t)__builtin_ctz(over);
-    *cut = rs[n];
-    *range = rs[n - 1];
-    return n;
-  }
-  *cut = 256;
-  *range = rs[avail - 1];
-  return avail;
+  return over ? (uint32_t)__builtin_ctz(over) : avail;
 }
 
 uint64_t VmkEqNextSse2(const uint8_t* v) {

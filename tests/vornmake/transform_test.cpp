@@ -2,6 +2,7 @@
 // absolute differences against the reference.
 #include <gtest/gtest.h>
 #include <math.h>
+#include <string.h>
 
 #include <algorithm>
 #include <random>
@@ -97,11 +98,13 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
       }
       ASSERT_EQ(simd->doubled(a, b), ref->doubled(a, b)) << name;
       ASSERT_EQ(simd->spread(a, b), ref->spread(a, b)) << name;
-      const uint32_t avail = 1 + rng() % 16, t = rng() % 256;
-      uint32_t c1, r1, c2, r2;
-      ASSERT_EQ(simd->runcut(a, avail, t, &c1, &r1), ref->runcut(a, avail, t, &c2, &r2)) << name;
-      ASSERT_EQ(c1, c2);
-      ASSERT_EQ(r1, r2);
+      uint8_t r1[64][16], l1[64][16], r2[64][16], l2[64][16];
+      simd->runprep(a, r1, l1);
+      ref->runprep(a, r2, l2);
+      ASSERT_EQ(memcmp(r1, r2, sizeof r1), 0) << name;
+      ASSERT_EQ(memcmp(l1, l2, sizeof l1), 0) << name;
+      const uint32_t avail = 1 + rng() % 16, t = rng() % 256, at = rng() % 64;
+      ASSERT_EQ(simd->runfind(r1[at], avail, t), ref->runfind(r1[at], avail, t)) << name;
       for (int i = 0; i < 80; i++) b[i] = (uint8_t)(rng() % 3);
       ASSERT_EQ(simd->eqnext(b), ref->eqnext(b)) << name;
     }
