@@ -132,6 +132,7 @@ extern "C" VornMakeHandle* VornMake(const char* name, int32_t pitch, int32_t wid
     memset(hd->reference[0][p], 0, planeSize[p] + 64);
     memset(hd->reference[1][p], 0, planeSize[p] + 64);
   }
+  for (int i = 0; i < VMK_MAX_WINDOW; i++) hd->complexity[i] = -1;
   hd->target = hd->targets;
   hd->maximum = hd->maximums;
   hd->key = hd->keys;

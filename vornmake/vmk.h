@@ -151,6 +151,9 @@ struct VornMakeHandle {
   uint32_t keys[VMK_MAX_WINDOW];
   int64_t budgetCarry;
   uint32_t windowFill;
+  // Complexity of each waiting slot, kept while the planes it was measured on
+  // stay as they are; -1 when not known.
+  int64_t complexity[VMK_MAX_WINDOW];
   uint8_t* slots[VMK_PLANES][VMK_MAX_WINDOW];
   uint8_t* previous[VMK_PLANES];
   uint8_t* scratch[2];

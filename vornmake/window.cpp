@@ -46,6 +46,9 @@ void VmkSmooth(VornMakeHandle* h, uint32_t slot) {
 // buffers to the end.
 static void MoveWindow(VornMakeHandle* h, uint32_t done) {
   const uint32_t fill = h->windowFill;
+  // The new first slot is measured against other planes now.
+  for (uint32_t i = 0; i < VMK_MAX_WINDOW; i++)
+    h->complexity[i] = i + done < fill && i ? h->complexity[i + done] : -1;
   for (int p = 0; p < VMK_PLANES; p++) {
     uint8_t* old[VMK_MAX_WINDOW + 1];
     uint32_t k = 0;
@@ -71,7 +74,8 @@ void VmkWindowEncode(VornMakeHandle* h, int last) {
   int64_t T = 0, X = 0;
   for (uint32_t i = 0; i < W; i++) {
     T += h->targets[i];
-    c[i] = VmkComplexity(h, i, h->keys[i]);
+    if (h->complexity[i] < 0) h->complexity[i] = VmkComplexity(h, i, h->keys[i]);
+    c[i] = (uint32_t)h->complexity[i];
     X += c[i];
   }
   int64_t A = h->budgetCarry + T;
