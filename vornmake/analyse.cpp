@@ -247,23 +247,36 @@ static void PatternOption(const Target& t, const VmkCostModel* m, VmkOptions* o)
 // Run options: the best scan, then one option per tolerance; only their
 // Pareto front joins the list.
 // What the passes over one scanned block share: each start's prefix ranges
-// and minimums, and the medians of the runs met so far, by start and
-// length.
+// and minimums, the medians of the runs met so far (by start and length),
+// and the runs of the last pass.
 struct RunCache {
   uint8_t range[64][16];
   uint8_t low[64][16];
   uint16_t known[64];  // bit n - 1: the median of the run of length n is known
   uint8_t median[64][16];
+  uint8_t start[64];     // last pass: each run's start and the range
+  uint16_t cutRange[64];       // that ended it (256: its length or the end)
+  int runs;
 };
 
-// VmkRunMerge on the cache. out is writable to 80 bytes.
+// VmkRunMerge on the cache. A larger tolerance leaves the runs before the
+// first one it lets grow as they were: those keep their values in out
+// (writable to 80 bytes) and only the rest is cut again.
 static uint32_t MergeCached(const VmkDsp* dsp, const uint8_t* scanned, uint32_t t, uint8_t* out, RunCache* c) {
   uint32_t next = 256;
-  uint32_t i = 0;
+  int r = 0;
+  while (r < c->runs && c->cutRange[r] > t) {
+    if (c->cutRange[r] < next) next = c->cutRange[r];
+    r++;
+  }
+  uint32_t i = r < c->runs ? c->start[r] : c->runs ? 64 : 0;
   while (i < 64) {
     const uint32_t avail = 64 - i < 16 ? 64 - i : 16;
     const uint32_t n = dsp->runfind(c->range[i], avail, t);
-    if (n < avail && c->range[i][n] < next) next = c->range[i][n];
+    const uint32_t cut = n < avail ? c->range[i][n] : 256;
+    if (cut < next) next = cut;
+    c->start[r] = (uint8_t)i;
+    c->cutRange[r++] = (uint16_t)cut;
     uint8_t m = scanned[i];
     if (c->range[i][n - 1]) {
       if (c->known[i] >> (n - 1) & 1) {
@@ -278,6 +291,7 @@ static uint32_t MergeCached(const VmkDsp* dsp, const uint8_t* scanned, uint32_t 
     memset(out + i, m, 16);  // the next run overwrites what lies beyond
     i += n;
   }
+  c->runs = r;
   return next;
 }
 
@@ -300,6 +314,7 @@ static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, Vm
   RunCache cache;
   t.dsp->runprep(scanned, cache.range, cache.low);
   memset(cache.known, 0, sizeof cache.known);
+  cache.runs = 0;
   runs->count = 0;
   uint32_t tol = 0;
   while (tol < 256) {
