@@ -337,8 +337,8 @@ static void IntraOptions(const Target& t, const VmkCostModel* m, VmkOptions* o) 
   for (int i = 0; i < 64; i++) in[i] = t.block[i];
   VmkForward(in, coef);
   for (uint32_t q = 0; q < 16; q++) {
-    if (!t.dsp->quantise(coef, kVmkIntraFactor[q], q16)) break;
-    const uint32_t bits = VmkCoefBits(q16);
+    const uint32_t bits = t.dsp->quantise(coef, kVmkIntraFactor[q], q16);
+    if (bits == 4) break;  // every AC value is 0
     VmkInversePut(q16, q, r, 8);
     AddOption(o, VMK_INTRA, q, 4 * VMK_BIT + m->cost[VMK_EL_INTRADC] + (int32_t)bits * VMK_BIT,
               (int32_t)t.Error(r));
@@ -427,14 +427,13 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
     uint8_t r[64];
     VmkForward(D, coef);
     for (uint32_t q = 0; q < 16; q++) {
-      uint32_t ac = a->dsp->quantise(coef, kVmkInterFactor[q], q16);
+      const uint32_t bits = a->dsp->quantise(coef, kVmkInterFactor[q], q16);
       if (q16[0] < -VMK_INTER_DC_LIMIT) q16[0] = -VMK_INTER_DC_LIMIT;
       if (q16[0] > VMK_INTER_DC_LIMIT) q16[0] = VMK_INTER_DC_LIMIT;
-      const uint32_t bits = VmkCoefBits(q16);
       VmkInverseAdd(q16, q, M, r, 8);
       AddOption(o, VMK_INTER, q, 4 * VMK_BIT + m->cost[VMK_EL_INTERDC] + motion + (int32_t)bits * VMK_BIT,
                 (int32_t)t.Error(r));
-      if (!ac) break;
+      if (bits == 4) break;
     }
     AddOption(o, VMK_MOTION, 0, motion, (int32_t)motionErr);
   }

@@ -27,20 +27,9 @@ inline int Visits(int len, int b0) { return b0 + 1 - Max(len - 1, 0); }
 
 }  // namespace
 
-uint32_t VmkCoefBits(const int16_t* coef) {
-  int qlen[16], qnz[16];
-  // Indexes 1-3 stand alone; the DC is not coded.
-  const int l1 = Len(coef[kQuads.pos[0][1]]), l2 = Len(coef[kQuads.pos[0][2]]), l3 = Len(coef[kQuads.pos[0][3]]);
+uint32_t VmkCoefBitsFromQuads(const int* qlen, const int* qnz, int l1, int l2, int l3) {
   int n = Max(Max(l1, l2), l3);
-  for (int k = 1; k < 16; k++) {
-    const uint8_t* p = kQuads.pos[k];
-    const int a = coef[p[0]], b = coef[p[1]], c = coef[p[2]], d = coef[p[3]];
-    const uint32_t any = (uint32_t)(a < 0 ? -a : a) | (uint32_t)(b < 0 ? -b : b) | (uint32_t)(c < 0 ? -c : c) |
-                         (uint32_t)(d < 0 ? -d : d);
-    qlen[k] = (int)VmkBitLength(any);
-    qnz[k] = (a != 0) + (b != 0) + (c != 0) + (d != 0);
-    n = Max(n, qlen[k]);
-  }
+  for (int k = 1; k < 16; k++) n = Max(n, qlen[k]);
   if (!n) return 4;
   int bits = 4 + 3 * n + (l1 > 0) + (l2 > 0) + (l3 > 0);
   for (int k0 = 1; k0 < 16; k0 += 5) {
@@ -59,3 +48,29 @@ uint32_t VmkCoefBits(const int16_t* coef) {
   }
   return (uint32_t)bits;
 }
+
+uint32_t VmkCoefBits(const int16_t* coef) {
+  int qlen[16], qnz[16];
+  for (int k = 1; k < 16; k++) {
+    const uint8_t* p = kQuads.pos[k];
+    const int a = coef[p[0]], b = coef[p[1]], c = coef[p[2]], d = coef[p[3]];
+    const uint32_t any = (uint32_t)(a < 0 ? -a : a) | (uint32_t)(b < 0 ? -b : b) | (uint32_t)(c < 0 ? -c : c) |
+                         (uint32_t)(d < 0 ? -d : d);
+    qlen[k] = (int)VmkBitLength(any);
+    qnz[k] = (a != 0) + (b != 0) + (c != 0) + (d != 0);
+  }
+  // Indexes 1-3 stand alone; the DC is not coded.
+  return VmkCoefBitsFromQuads(qlen, qnz, Len(coef[kQuads.pos[0][1]]), Len(coef[kQuads.pos[0][2]]),
+                              Len(coef[kQuads.pos[0][3]]));
+}
+
+// Which 2 x 2 square of block positions (row pair * 4 + column pair) each
+// group of four coded indexes covers.
+static struct Squares {
+  uint8_t of[16];
+  Squares() {
+    for (int k = 0; k < 16; k++) of[k] = (uint8_t)((kVornCoefOrder[4 * k] / 16) * 4 + (kVornCoefOrder[4 * k] % 8) / 2);
+  }
+} kSquares;
+
+const uint8_t* VmkCoefSquares(void) { return kSquares.of; }

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "vorn/cpu.h"
+#include "vornmake/coefcode.h"
 #include "vornmake/search.h"
 #include "vornmake/transform.h"
 
@@ -64,6 +65,11 @@ static uint64_t EqNextC(const uint8_t* v) {
   return eq;
 }
 
+static uint32_t QuantiseC(const int32_t coef[64], const int32_t factor[64], int16_t out[64]) {
+  VmkQuantise(coef, factor, out);
+  return VmkCoefBits(out);
+}
+
 static void SearchC(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                     int* mvx, int* mvy) {
   VmkSearchWith(Sad8C, s, r, pitch, lox, hix, loy, hiy, mvx, mvy);
@@ -81,9 +87,9 @@ uint64_t VmkEqNextSse2(const uint8_t* v);
 void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
 
-static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunPrepC, RunFindC, EqNextC, VmkQuantise, SearchC};
+static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunPrepC, RunFindC, EqNextC, QuantiseC, SearchC};
 static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2,
-                                VmkEqNextSse2, VmkQuantise,    VmkSearchSse2};
+                                VmkEqNextSse2, QuantiseC,      VmkSearchSse2};
 static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2,  VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2,
                                 VmkEqNextSse2, VmkQuantiseAvx2, VmkSearchAvx2};
 

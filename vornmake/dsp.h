@@ -25,7 +25,8 @@ struct VmkDsp {
   // Bit i set where v[i] equals v[i + 1], for i = 0..62 (v readable to 80
   // bytes).
   uint64_t (*eqnext)(const uint8_t* v);
-  // VmkQuantise.
+  // VmkQuantise, returning the coefficient coding's length in bits instead
+  // (4 when every AC value is 0).
   uint32_t (*quantise)(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
   // Motion search of the 8 x 8 block at s against the reference block at r
   // (same pitch) over offsets lox..hix, loy..hiy (see search.h). The

@@ -44,12 +44,17 @@ void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
   *mvy = by;
 }
 
+uint32_t VmkCoefBitsFromQuads(const int* qlen, const int* qnz, int l1, int l2, int l3);
+const uint8_t* VmkCoefSquares(void);
+
+static inline int Len(int v) { return v ? 32 - __builtin_clz((uint32_t)(v < 0 ? -v : v)) : 0; }
+
 // (coefficient x factor + 0x1FFFFFFF) >> 30 on 64-bit products, four even
 // and four odd lanes at a time. The results fit 16 bits, so the logical
-// shift's low bits are the arithmetic shift's.
+// shift's low bits are the arithmetic shift's. Each 2 x 2 square's largest
+// magnitude and non-zero count give the coding's length.
 uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16_t out[64]) {
   const __m256i bias = _mm256_set1_epi64x(0x1FFFFFFF);
-  __m256i any = _mm256_setzero_si256();
   __m256i res[8];
   for (int k = 0; k < 8; k++) {
     const __m256i c = _mm256_loadu_si256((const __m256i*)(coef + 8 * k));
@@ -58,16 +63,28 @@ uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16
     const __m256i odd = _mm256_srli_epi64(
         _mm256_add_epi64(_mm256_mul_epi32(_mm256_srli_epi64(c, 32), _mm256_srli_epi64(f, 32)), bias), 30);
     res[k] = _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
-    __m256i mag = _mm256_abs_epi32(res[k]);
-    if (!k) mag = _mm256_blend_epi32(mag, _mm256_setzero_si256(), 1);  // the DC is not counted
-    any = _mm256_or_si256(any, mag);
   }
   for (int k = 0; k < 8; k += 2) {
     const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(res[k], res[k + 1]), 0xD8);
     _mm256_storeu_si256((__m256i*)(out + 8 * k), packed);
   }
-  __m128i a = _mm_or_si128(_mm256_castsi256_si128(any), _mm256_extracti128_si256(any, 1));
-  a = _mm_or_si128(a, _mm_srli_si128(a, 8));
-  a = _mm_or_si128(a, _mm_srli_si128(a, 4));
-  return (uint32_t)_mm_cvtsi128_si32(a);
+  // Per square: OR of magnitudes and count of zeros (as -1s), in the even
+  // lanes of each row pair.
+  alignas(32) int32_t orSq[4][8], zeroSq[4][8];
+  for (int r = 0; r < 4; r++) {
+    __m256i a = _mm256_or_si256(_mm256_abs_epi32(res[2 * r]), _mm256_abs_epi32(res[2 * r + 1]));
+    __m256i z = _mm256_add_epi32(_mm256_cmpeq_epi32(res[2 * r], _mm256_setzero_si256()),
+                                 _mm256_cmpeq_epi32(res[2 * r + 1], _mm256_setzero_si256()));
+    _mm256_store_si256((__m256i*)orSq[r], _mm256_or_si256(a, _mm256_srli_epi64(a, 32)));
+    _mm256_store_si256((__m256i*)zeroSq[r], _mm256_add_epi32(z, _mm256_srli_epi64(z, 32)));
+  }
+  const uint8_t* sq = VmkCoefSquares();
+  int qlen[16], qnz[16];
+  for (int k = 1; k < 16; k++) {
+    const int r = sq[k] >> 2, c = (sq[k] & 3) * 2;
+    const uint32_t v = (uint32_t)orSq[r][c];
+    qlen[k] = v ? 32 - __builtin_clz(v) : 0;
+    qnz[k] = 4 + zeroSq[r][c];
+  }
+  return VmkCoefBitsFromQuads(qlen, qnz, Len(out[1]), Len(out[8]), Len(out[9]));
 }

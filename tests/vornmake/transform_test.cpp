@@ -10,6 +10,7 @@
 
 #include "vorn/tables.h"
 #include "vornmake/analyse.h"
+#include "vornmake/coefcode.h"
 #include "vornmake/dsp.h"
 #include "vornmake/transform.h"
 
@@ -126,7 +127,9 @@ TEST(Dsp, SimdQuantisationMatchesTheReference) {
       const int q = (int)(rng() % 16);
       const int32_t* f = trial % 2 ? kVmkIntraFactor[q] : kVmkInterFactor[q];
       int16_t a[64], b[64];
-      ASSERT_EQ(simd->quantise(coef, f, a), ref->quantise(coef, f, b)) << name;
+      const uint32_t bits = simd->quantise(coef, f, a);
+      ASSERT_EQ(bits, ref->quantise(coef, f, b)) << name;
+      ASSERT_EQ(bits, VmkCoefBits(b));
       for (int i = 0; i < 64; i++) ASSERT_EQ(a[i], b[i]) << name << " " << i;
     }
   }
