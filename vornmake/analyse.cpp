@@ -56,17 +56,50 @@ void VmkReduceRegion(const uint8_t* src, uint32_t pitch, uint8_t* out) {
   }
 }
 
+// Each scan's consecutive pairs, mostly neighbours: those as an index into
+// the per-block tables of neighbour differences (kind * 64 + first
+// position), the few others as the two positions.
+static struct ScanPairs {
+  uint16_t near[16][63];
+  uint8_t nearCount[16];
+  uint8_t far[16][8][2];
+  uint8_t farCount[16];
+  ScanPairs() {
+    static const int kStep[4] = {1, 7, 8, 9};
+    for (int s = 0; s < 16; s++) {
+      nearCount[s] = farCount[s] = 0;
+      for (int i = 0; i < 63; i++) {
+        const int a = kVornScans[s][i], b = kVornScans[s][i + 1], lo = a < b ? a : b, d = a < b ? b - a : a - b;
+        int kind = -1;
+        for (int k = 0; k < 4; k++)
+          if (d == kStep[k]) kind = k;
+        if (kind >= 0)
+          near[s][nearCount[s]++] = (uint16_t)(kind * 64 + lo);
+        else {
+          far[s][farCount[s]][0] = (uint8_t)a;
+          far[s][farCount[s]++][1] = (uint8_t)b;
+        }
+      }
+    }
+  }
+} kScanPairs;
+
 uint32_t VmkRunScan(const uint8_t* v) {
+  // |difference| plus one when not 0, for neighbours 1, 7, 8 and 9 apart.
+  uint16_t diff[4 * 64];
+  static const int kStep[4] = {1, 7, 8, 9};
+  for (int k = 0; k < 4; k++)
+    for (int p = 0; p + kStep[k] < 64; p++) {
+      const uint32_t d = AbsDiff(v[p], v[p + kStep[k]]);
+      diff[k * 64 + p] = (uint16_t)(d + (d != 0));
+    }
   uint32_t best = 0, bestScore = UINT32_MAX;
   for (uint32_t s = 0; s < 16; s++) {
-    const uint8_t* order = kVornScans[s];
     uint32_t score = 1;
-    int prev = v[order[0]];
-    for (int i = 1; i < 64; i++) {
-      int cur = v[order[i]];
-      uint32_t d = AbsDiff(cur, prev);
+    for (int i = 0; i < kScanPairs.nearCount[s]; i++) score += diff[kScanPairs.near[s][i]];
+    for (int i = 0; i < kScanPairs.farCount[s]; i++) {
+      const uint32_t d = AbsDiff(v[kScanPairs.far[s][i][0]], v[kScanPairs.far[s][i][1]]);
       score += d + (d != 0);
-      prev = cur;
     }
     if (score < bestScore) {
       bestScore = score;
