@@ -55,7 +55,7 @@ double Slope(const VmkBlock* b) {
 
 uint32_t VmkAllocateScratch(uint32_t count) { return (count + 1) * (uint32_t)sizeof(Entry); }
 
-void VmkAllocate(VmkBlock* const* lists, uint32_t count, uint32_t budget, void* scratch) {
+int32_t VmkAllocate(VmkBlock* const* lists, uint32_t count, uint32_t budget, void* scratch) {
   int64_t left = (int64_t)budget * 2048;
   if (left > INT32_MAX) left = INT32_MAX;
   Heap heap = {(Entry*)scratch, 0};
@@ -67,11 +67,14 @@ void VmkAllocate(VmkBlock* const* lists, uint32_t count, uint32_t budget, void* 
     left -= b->cost[0];
     if (b->count > 1) heap.Push({Slope(b), seq++, i});
   }
+  int32_t step = 0;
   while (left > 0 && heap.n) {
     Entry top = heap.Pop();
     VmkBlock* b = lists[top.list];
-    left -= b->cost[b->chosen + 1] - b->cost[b->chosen];
+    step = b->cost[b->chosen + 1] - b->cost[b->chosen];
+    left -= step;
     b->chosen++;
     if (b->chosen + 1 < b->count) heap.Push({Slope(b), seq++, top.list});
   }
+  return step;
 }

@@ -9,5 +9,6 @@
 // the step with the best error saved per cost spent is taken (the one queued
 // first among equal slopes). Lists without options are left alone. Sets
 // each list's chosen option. scratch holds VmkAllocateScratch(count) bytes.
-void VmkAllocate(VmkBlock* const* lists, uint32_t count, uint32_t budget, void* scratch);
+// Returns the cost of the last step taken (cost units; 0 when none).
+int32_t VmkAllocate(VmkBlock* const* lists, uint32_t count, uint32_t budget, void* scratch);
 uint32_t VmkAllocateScratch(uint32_t count);

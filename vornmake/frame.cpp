@@ -181,6 +181,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
   }
 
   int ok = 1;
+  int32_t lastStep = 0;
   // Block options.
   for (int p = 0; p < VMK_PLANES && ok; p++) {
     if (!VmkPlaneCoded(h, p)) continue;
@@ -205,7 +206,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     uint32_t n = 0;
     for (int p = 0; p < VMK_PLANES; p++)
       for (uint32_t i = 0; blocks[p] && i < nb[p]; i++) listPtr[n++] = &blocks[p][i];
-    VmkAllocate(listPtr, n, budget, heap);
+    lastStep = VmkAllocate(listPtr, n, budget, heap);
     for (uint32_t i = 0; i < n; i++) Decide(listPtr[i]);
   }
   // Merging: each whole region chooses between its own options and its four
@@ -235,7 +236,8 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
         }
     }
     int64_t left = (int64_t)budget - outside / VMK_BYTE;
-    VmkAllocate(listPtr, n, left > 0 ? (uint32_t)left : 0, heap);
+    const int32_t step = VmkAllocate(listPtr, n, left > 0 ? (uint32_t)left : 0, heap);
+    if (step > lastStep) lastStep = step;
     for (int p = 0; p < VMK_PLANES; p++) {
       if (!blocks[p] || p == VMK_ALPHA) continue;
       for (uint32_t ry = 0; ry < rrows[p]; ry++)
@@ -282,6 +284,8 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
   }
   korfree(mem);
   if (!ok) return 0;
+  h->lastBudget = budget;
+  h->lastStep = (uint32_t)(lastStep + VMK_BYTE - 1) / VMK_BYTE;
   h->refSelect = cur ^ 1;
   for (int p = 0; p < VMK_PLANES; p++)
     if (VmkPlaneCoded(h, p))

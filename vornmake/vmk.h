@@ -168,6 +168,9 @@ struct VornMakeHandle {
   uint32_t nextFlushSize, nextFlushTime;
   volatile uint8_t writersBusy;
   volatile uint8_t flushing;
+  // Statistics of the last frame: its video budget and the last step its
+  // allocations took (bytes, rounded up).
+  uint32_t lastBudget, lastStep;
   // Test hook.
   VmkFrameHook frameHook;
   void* frameHookUser;
