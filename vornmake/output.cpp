@@ -54,6 +54,16 @@ uint32_t VmkRecordBegin(VornMakeHandle* h, int key) {
 
 uint32_t VmkRecordEnd(VornMakeHandle* h, uint32_t start, const uint32_t lengths[VMK_PLANES],
                       uint32_t error, uint32_t* afterSound) {
+  // Offsets are 32-bit: a record that would end beyond them is not written
+  // and the file ends with the frames before it.
+  const uint64_t video = 4 + (uint64_t)lengths[VMK_Y] + lengths[VMK_CR] + lengths[VMK_CB] +
+                         ((h->flags & VORNMAKE_ALPHA) ? 4 + (uint64_t)lengths[VMK_ALPHA] : 0);
+  if ((uint64_t)start + 4 * (uint64_t)h->trackCount + video > 0xFFFFFF00u) {
+    if (!h->cancel && h->callback) h->callback(2, h, "The Vorn file has reached its largest size (4 GB); it ends here.");
+    h->cancel = 1;
+    *afterSound = start;
+    return start;
+  }
   VmkWriterEnter(h);
   KORFile* f = h->file;
   VmkWritePackets(h, h->framesDone);
