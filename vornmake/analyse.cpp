@@ -62,7 +62,7 @@ void VmkReduceRegion(const uint8_t* src, uint32_t pitch, uint8_t* out) {
 static struct ScanPairs {
   uint16_t near[16][63];
   uint8_t nearCount[16];
-  uint8_t far[16][8][2];
+  uint8_t far[16][63][2];
   uint8_t farCount[16];
   ScanPairs() {
     static const int kStep[4] = {1, 7, 8, 9};
@@ -315,8 +315,7 @@ static uint32_t MergeCached(const VmkDsp* dsp, const uint8_t* scanned, uint32_t 
       if (c->known[i] >> (n - 1) & 1) {
         m = c->median[i][n - 1];
       } else {
-        const int lo = c->low[i][n - 1];
-        m = (uint8_t)Median(scanned + i, (int)n, lo, lo + c->range[i][n - 1]);
+        m = (uint8_t)dsp->median16(scanned + i, n);
         c->median[i][n - 1] = m;
         c->known[i] |= (uint16_t)(1u << (n - 1));
       }

@@ -59,6 +59,16 @@ static uint32_t RunFindC(const uint8_t* range, uint32_t avail, uint32_t t) {
   return avail;
 }
 
+static uint32_t Median16C(const uint8_t* v, uint32_t n) {
+  uint8_t s[16];
+  for (uint32_t i = 0; i < n; i++) {
+    uint32_t j = i;
+    for (; j > 0 && s[j - 1] > v[i]; j--) s[j] = s[j - 1];
+    s[j] = v[i];
+  }
+  return (s[(n - 1) / 2] + s[n / 2]) >> 1;
+}
+
 static uint64_t EqNextC(const uint8_t* v) {
   uint64_t eq = 0;
   for (int i = 0; i < 63; i++) eq |= (uint64_t)(v[i] == v[i + 1]) << i;
@@ -82,15 +92,16 @@ void VmkSearchSse2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
                    int* mvx, int* mvy);
 void VmkRunPrepSse2(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]);
 uint32_t VmkRunFindSse2(const uint8_t* range, uint32_t avail, uint32_t t);
+uint32_t VmkMedian16Avx2(const uint8_t* v, uint32_t n);
 uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
 uint64_t VmkEqNextSse2(const uint8_t* v);
 void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
 
-static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunPrepC, RunFindC, EqNextC, QuantiseC, SearchC};
-static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2,
+static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunPrepC, RunFindC, Median16C, EqNextC, QuantiseC, SearchC};
+static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2, Median16C,
                                 VmkEqNextSse2, QuantiseC,      VmkSearchSse2};
-static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2,  VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2,
+static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2,  VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2, VmkMedian16Avx2,
                                 VmkEqNextSse2, VmkQuantiseAvx2, VmkSearchAvx2};
 
 const VmkDsp* VmkDspByName(const char* name) {

@@ -22,6 +22,9 @@ struct VmkDsp {
   void (*runprep)(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]);
   // First j in 1..avail-1 with range[j] > t, else avail (range: 16 bytes).
   uint32_t (*runfind)(const uint8_t* range, uint32_t avail, uint32_t t);
+  // Median of v[0..n-1], n = 2..16 (the mean of the two middle values,
+  // rounded down, for an even n); 16 bytes of v readable.
+  uint32_t (*median16)(const uint8_t* v, uint32_t n);
   // Bit i set where v[i] equals v[i + 1], for i = 0..62 (v readable to 80
   // bytes).
   uint64_t (*eqnext)(const uint8_t* v);

@@ -88,3 +88,45 @@ uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16
   }
   return VmkCoefBitsFromQuads(qlen, qnz, Len(out[1]), Len(out[8]), Len(out[9]));
 }
+
+namespace {
+
+// One compare-exchange step of a bitonic network over sixteen bytes.
+struct Step {
+  __m128i partner, takeMax;
+};
+
+struct Network {
+  Step step[10];
+  Network() {
+    int n = 0;
+    for (int k = 2; k <= 16; k *= 2)
+      for (int j = k / 2; j >= 1; j /= 2) {
+        alignas(16) uint8_t perm[16], mask[16];
+        for (int i = 0; i < 16; i++) {
+          perm[i] = (uint8_t)(i ^ j);
+          const bool lower = (i & j) == 0, ascending = (i & k) == 0;
+          mask[i] = lower == ascending ? 0 : 0xFF;
+        }
+        step[n].partner = _mm_load_si128((const __m128i*)perm);
+        step[n++].takeMax = _mm_load_si128((const __m128i*)mask);
+      }
+  }
+};
+const Network kNetwork;
+
+}  // namespace
+
+// Sorts the sixteen lanes (those past n set to 255) and takes the middle.
+uint32_t VmkMedian16Avx2(const uint8_t* v, uint32_t n) {
+  static const uint8_t kLanes[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  const __m128i valid = _mm_cmplt_epi8(_mm_loadu_si128((const __m128i*)kLanes), _mm_set1_epi8((char)n));
+  __m128i x = _mm_or_si128(_mm_loadu_si128((const __m128i*)v), _mm_andnot_si128(valid, _mm_set1_epi8((char)0xFF)));
+  for (const Step& s : kNetwork.step) {
+    const __m128i y = _mm_shuffle_epi8(x, s.partner);
+    x = _mm_blendv_epi8(_mm_min_epu8(x, y), _mm_max_epu8(x, y), s.takeMax);
+  }
+  alignas(16) uint8_t sorted[16];
+  _mm_store_si128((__m128i*)sorted, x);
+  return (sorted[(n - 1) / 2] + sorted[n / 2]) >> 1;
+}

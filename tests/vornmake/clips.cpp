@@ -18,7 +18,7 @@ static uint32_t Hash(uint32_t x) {
 
 // Background texture at integer world coordinates.
 static uint8_t Texture(int x, int y, uint32_t seed, int channel, uint32_t noise) {
-  uint32_t h = Hash((uint32_t)(x * 73856093) ^ (uint32_t)(y * 19349663) ^ (seed * 83492791u) ^ (uint32_t)channel);
+  uint32_t h = Hash((uint32_t)x * 73856093u ^ (uint32_t)y * 19349663u ^ (seed * 83492791u) ^ (uint32_t)channel);
   if (!noise) {
     // Soft waves.
     int v = 128 + ((x * 5 + channel * 30) % 200 - 100) * ((y * 3) % 64) / 64;

@@ -106,6 +106,8 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
       ASSERT_EQ(memcmp(l1, l2, sizeof l1), 0) << name;
       const uint32_t avail = 1 + rng() % 16, t = rng() % 256, at = rng() % 64;
       ASSERT_EQ(simd->runfind(r1[at], avail, t), ref->runfind(r1[at], avail, t)) << name;
+      const uint32_t n = 2 + rng() % 15;
+      ASSERT_EQ(simd->median16(a + 3, n), ref->median16(a + 3, n)) << name;
       for (int i = 0; i < 80; i++) b[i] = (uint8_t)(rng() % 3);
       ASSERT_EQ(simd->eqnext(b), ref->eqnext(b)) << name;
     }
