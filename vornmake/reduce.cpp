@@ -31,7 +31,17 @@ static int Front(const VmkOptions* o, uint16_t* keep) {
   uint64_t key[VMK_WORK_OPTIONS];
   for (int i = 0; i < n; i++)
     key[i] = (uint64_t)(uint32_t)o->cost[i] << 32 | (uint64_t)(uint32_t)o->error[i] << 10 | (uint32_t)i;
-  std::sort(key, key + n);
+  if (n <= 24) {
+    // Short lists, often already nearly in order.
+    for (int i = 1; i < n; i++) {
+      const uint64_t k = key[i];
+      int j = i;
+      for (; j > 0 && key[j - 1] > k; j--) key[j] = key[j - 1];
+      key[j] = k;
+    }
+  } else {
+    std::sort(key, key + n);
+  }
   int m = 0;
   keep[m++] = (uint16_t)(key[0] & 1023);
   for (int i = 1; i < n && o->error[keep[m - 1]] > 0; i++) {

@@ -154,25 +154,35 @@ struct Quality {
   uint32_t w, h;
   std::vector<uint32_t> lastStep;  // per frame, bytes
   VornMakeHandle* handle;
+  std::vector<std::vector<uint8_t>> recon[3];
 };
 
+// Keeps a copy of each reconstruction; the comparison runs after the timed
+// calls.
 void Hook(void* user, uint32_t frame, const VmkPlane* recon, uint32_t) {
   Quality* q = (Quality*)user;
   q->lastStep[frame] = q->handle->lastStep;
-  // Y, Cb, Cr: the encoder keeps Cr before Cb.
   const int planes[3] = {VMK_Y, VMK_CB, VMK_CR};
-  for (int i = 0; i < 3; i++) {
-    const uint32_t pw = recon[planes[i]].width;
-    const uint32_t w = i ? (q->w + 1) / 2 : q->w, h = i ? (q->h + 1) / 2 : q->h;
-    const std::vector<uint8_t>& s = q->prepared[i][frame];
-    for (uint32_t y = 0; y < h; y++)
-      for (uint32_t x = 0; x < w; x++) {
-        int d = s[(size_t)y * pw + x] - recon[planes[i]].data[(size_t)y * pw + x];
-        q->se[i] += d * d;
-      }
-    q->n[i] += (uint64_t)w * h;
-    std::vector<uint8_t>().swap(q->prepared[i][frame]);
-  }
+  for (int i = 0; i < 3; i++)
+    q->recon[i][frame].assign(recon[planes[i]].data,
+                              recon[planes[i]].data + (size_t)recon[planes[i]].width * recon[planes[i]].height);
+}
+
+void Measure(Quality* q, uint32_t frames, uint32_t pitchY, uint32_t pitchC) {
+  for (uint32_t f = 0; f < frames; f++)
+    for (int i = 0; i < 3; i++) {
+      const uint32_t pw = i ? pitchC : pitchY;
+      const uint32_t w = i ? (q->w + 1) / 2 : q->w, h = i ? (q->h + 1) / 2 : q->h;
+      const std::vector<uint8_t>& s = q->prepared[i][f];
+      const std::vector<uint8_t>& r = q->recon[i][f];
+      if (r.empty()) continue;
+      for (uint32_t y = 0; y < h; y++)
+        for (uint32_t x = 0; x < w; x++) {
+          int d = s[(size_t)y * pw + x] - r[(size_t)y * pw + x];
+          q->se[i] += d * d;
+        }
+      q->n[i] += (uint64_t)w * h;
+    }
 }
 
 uint64_t CpuUs() {
@@ -208,6 +218,7 @@ Result Encode(const Scene& scene, uint32_t w, uint32_t h, uint32_t frames, uint3
   q.h = h;
   q.handle = hd;
   q.lastStep.assign(frames, 0);
+  for (auto& r : q.recon) r.resize(frames);
   for (auto& p : q.prepared) p.resize(frames);
   if (quality) {
     hd->frameHook = Hook;
@@ -233,10 +244,12 @@ Result Encode(const Scene& scene, uint32_t w, uint32_t h, uint32_t frames, uint3
     cpu += CpuUs() - c0;
   }
   uint64_t t0 = PlatClockUs(), c0 = CpuUs();
+  const uint32_t pitchY = hd->paddedWidth, pitchC = hd->chromaWidth;
   VornMakeClose(hd, 0);
   spent += PlatClockUs() - t0;
   cpu += CpuUs() - c0;
   r.fps = frames / (spent / 1e6);
+  if (quality) Measure(&q, frames, pitchY, pitchC);
   r.cpuMs = cpu / 1000.0 / frames;
   for (int i = 0; i < 3; i++) r.psnr[i] = q.n[i] ? 10 * log10(255.0 * 255.0 * q.n[i] / std::max(q.se[i], 1e-9)) : 0;
   FILE* f = fopen(path.c_str(), "rb");
