@@ -80,6 +80,19 @@ static uint32_t QuantiseC(const int32_t coef[64], const int32_t factor[64], int1
   return VmkCoefBits(out);
 }
 
+static void SmoothC(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t) {
+  for (uint32_t i = 0; i < n; i++) {
+    const int d = s[i] - r[i];
+    if (d >= -(int)t && d <= (int)t) s[i] = r[i];
+  }
+}
+
+static uint64_t SadNC(const uint8_t* a, const uint8_t* b, uint32_t n) {
+  uint64_t sum = 0;
+  for (uint32_t i = 0; i < n; i++) sum += (uint32_t)(a[i] > b[i] ? a[i] - b[i] : b[i] - a[i]);
+  return sum;
+}
+
 static void SearchC(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                     int* mvx, int* mvy) {
   VmkSearchWith(Sad8C, s, r, pitch, lox, hix, loy, hiy, mvx, mvy);
@@ -93,16 +106,18 @@ void VmkSearchSse2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
 void VmkRunPrepSse2(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]);
 uint32_t VmkRunFindSse2(const uint8_t* range, uint32_t avail, uint32_t t);
 uint32_t VmkMedian16Avx2(const uint8_t* v, uint32_t n);
+void VmkSmoothSse2(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t);
+uint64_t VmkSadNSse2(const uint8_t* a, const uint8_t* b, uint32_t n);
 uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
 uint64_t VmkEqNextSse2(const uint8_t* v);
 void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
 
-static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunPrepC, RunFindC, Median16C, EqNextC, QuantiseC, SearchC};
+static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunPrepC, RunFindC, Median16C, EqNextC, QuantiseC, SmoothC, SadNC, SearchC};
 static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2, Median16C,
-                                VmkEqNextSse2, QuantiseC,      VmkSearchSse2};
+                                VmkEqNextSse2, QuantiseC,      VmkSmoothSse2, VmkSadNSse2, VmkSearchSse2};
 static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2,  VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2, VmkMedian16Avx2,
-                                VmkEqNextSse2, VmkQuantiseAvx2, VmkSearchAvx2};
+                                VmkEqNextSse2, VmkQuantiseAvx2, VmkSmoothSse2, VmkSadNSse2, VmkSearchAvx2};
 
 const VmkDsp* VmkDspByName(const char* name) {
   uint32_t f = VornCpuFlags();

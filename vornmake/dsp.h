@@ -31,6 +31,10 @@ struct VmkDsp {
   // VmkQuantise, returning the coefficient coding's length in bits instead
   // (4 when every AC value is 0).
   uint32_t (*quantise)(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
+  // Samples of s within t of r take r's value (n samples).
+  void (*smooth)(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t);
+  // Sum of absolute differences of n samples.
+  uint64_t (*sadn)(const uint8_t* a, const uint8_t* b, uint32_t n);
   // Motion search of the 8 x 8 block at s against the reference block at r
   // (same pitch) over offsets lox..hix, loy..hiy (see search.h). The
   // reference must stay readable 64 bytes past its last offset.

@@ -87,3 +87,28 @@ uint64_t VmkEqNextSse2(const uint8_t* v) {
   }
   return eq & ~(1ull << 63);
 }
+
+void VmkSmoothSse2(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t) {
+  const __m128i tv = _mm_set1_epi8((char)t);
+  uint32_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m128i a = _mm_loadu_si128((const __m128i*)(s + i)), b = _mm_loadu_si128((const __m128i*)(r + i));
+    const __m128i d = _mm_or_si128(_mm_subs_epu8(a, b), _mm_subs_epu8(b, a));
+    const __m128i near = _mm_cmpeq_epi8(_mm_subs_epu8(d, tv), _mm_setzero_si128());
+    _mm_storeu_si128((__m128i*)(s + i), _mm_or_si128(_mm_and_si128(near, b), _mm_andnot_si128(near, a)));
+  }
+  for (; i < n; i++) {
+    const int d = s[i] - r[i];
+    if (d >= -(int)t && d <= (int)t) s[i] = r[i];
+  }
+}
+
+uint64_t VmkSadNSse2(const uint8_t* a, const uint8_t* b, uint32_t n) {
+  __m128i acc = _mm_setzero_si128();
+  uint32_t i = 0;
+  for (; i + 16 <= n; i += 16)
+    acc = _mm_add_epi64(acc, _mm_sad_epu8(_mm_loadu_si128((const __m128i*)(a + i)), _mm_loadu_si128((const __m128i*)(b + i))));
+  uint64_t sum = (uint64_t)_mm_cvtsi128_si64(acc) + (uint64_t)_mm_cvtsi128_si64(_mm_srli_si128(acc, 8));
+  for (; i < n; i++) sum += (uint32_t)(a[i] > b[i] ? a[i] - b[i] : b[i] - a[i]);
+  return sum;
+}

@@ -109,12 +109,6 @@ void AddFourBlocks(VmkBlock* r, const VmkBlock* const* four, VmkOptions* o) {
   }
 }
 
-uint32_t Sad(const uint8_t* a, const uint8_t* b, uint32_t n) {
-  uint32_t s = 0;
-  for (uint32_t i = 0; i < n; i++) s += (uint32_t)(a[i] > b[i] ? a[i] - b[i] : b[i] - a[i]);
-  return s;
-}
-
 inline uint32_t Align16(uint32_t n) { return (n + 15) & ~15u; }
 
 }  // namespace
@@ -289,6 +283,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
   h->refSelect = cur ^ 1;
   for (int p = 0; p < VMK_PLANES; p++)
     if (VmkPlaneCoded(h, p))
-      errors[p] = Sad(h->reference[h->refSelect][p], h->slots[p][slot], an[p].width * an[p].height);
+      errors[p] = (uint32_t)VmkDspGet()->sadn(h->reference[h->refSelect][p], h->slots[p][slot],
+                                              an[p].width * an[p].height);
   return 1;
 }

@@ -2,6 +2,7 @@
 
 #include "korutil/korutil.h"
 #include "vornmake/costmodel.h"
+#include "vornmake/dsp.h"
 #include "vornmake/frame.h"
 #include "vornmake/output.h"
 #include "vornmake/sound.h"
@@ -32,12 +33,7 @@ void VmkSmooth(VornMakeHandle* h, uint32_t slot) {
     if (!VmkPlaneCoded(h, p)) continue;
     uint8_t* s = h->slots[p][slot];
     const uint8_t* r = h->reference[h->refSelect][p];
-    const int t = kSmooth[p];
-    const uint32_t n = VmkPlaneWidth(h, p) * VmkPlaneHeight(h, p);
-    for (uint32_t i = 0; i < n; i++) {
-      int d = s[i] - r[i];
-      if (d >= -t && d <= t) s[i] = r[i];
-    }
+    VmkDspGet()->smooth(s, r, VmkPlaneWidth(h, p) * VmkPlaneHeight(h, p), kSmooth[p]);
   }
 }
 

@@ -108,6 +108,16 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
       ASSERT_EQ(simd->runfind(r1[at], avail, t), ref->runfind(r1[at], avail, t)) << name;
       const uint32_t n = 2 + rng() % 15;
       ASSERT_EQ(simd->median16(a + 3, n), ref->median16(a + 3, n)) << name;
+      {
+        uint8_t x[256], y[256];
+        memcpy(x, a, 256);
+        memcpy(y, a, 256);
+        const uint32_t n = rng() % 256, th = rng() % 4;
+        simd->smooth(x, b, n, th);
+        ref->smooth(y, b, n, th);
+        ASSERT_EQ(memcmp(x, y, 256), 0) << name;
+        ASSERT_EQ(simd->sadn(a, b, n), ref->sadn(a, b, n)) << name;
+      }
       for (int i = 0; i < 80; i++) b[i] = (uint8_t)(rng() % 3);
       ASSERT_EQ(simd->eqnext(b), ref->eqnext(b)) << name;
     }
