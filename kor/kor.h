@@ -11,3 +11,5 @@ struct KorCommand {
 };
 
 int KorCmdHelp(int argc, char** argv);
+int KorCmdInfo(int argc, char** argv);
+int KorCmdConvert(int argc, char** argv);

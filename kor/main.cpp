@@ -6,6 +6,8 @@
 
 static const KorCommand kCommands[] = {
     {"help", "show this help", KorCmdHelp},
+    {"info", "describe a Vorn file", KorCmdInfo},
+    {"convert", "decode a Vorn file to YUV4MPEG2", KorCmdConvert},
 };
 
 static void Usage(FILE* out) {
