@@ -1,5 +1,7 @@
 #include "vornmake/reduce.h"
 
+#include <stdint.h>
+
 // Both reductions walk from the cheapest option (the lower error among equal
 // costs, the earlier one among equal options) to ever dearer and strictly
 // better ones; lists are short, so each step simply looks at all options.
@@ -54,6 +56,15 @@ void VmkHull(VmkOptions* o) {
   if (!o->count) return;
   int32_t least = o->error[0];
   for (int i = 1; i < o->count; i++) least = o->error[i] < least ? o->error[i] : least;
+  // Options dearer than the cheapest one with the least error are never
+  // reached.
+  int32_t limit = INT32_MAX;
+  for (int i = 0; i < o->count; i++)
+    if (o->error[i] == least && o->cost[i] < limit) limit = o->cost[i];
+  uint16_t cand[VMK_WORK_OPTIONS];
+  int n = 0;
+  for (int i = 0; i < o->count; i++)
+    if (o->cost[i] <= limit) cand[n++] = (uint16_t)i;
   uint16_t keep[VMK_WORK_OPTIONS];
   int m = 0, cur = Cheapest(o);
   keep[m++] = (uint16_t)cur;
@@ -63,7 +74,8 @@ void VmkHull(VmkOptions* o) {
     const int64_t c0 = o->cost[cur], e0 = o->error[cur];
     int next = -1;
     int64_t bs = 0, bc = 1;
-    for (int i = 0; i < o->count; i++) {
+    for (int k = 0; k < n; k++) {
+      const int i = cand[k];
       const int64_t c = o->cost[i] - c0, s = e0 - o->error[i];
       if (c <= 0 || s <= 0) continue;
       if (next < 0 || s * bc > bs * c || (s * bc == bs * c && c < bc)) {
