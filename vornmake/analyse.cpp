@@ -321,7 +321,10 @@ static uint32_t MergeCached(const Target& tg, const uint8_t* scanned, const uint
         e = c->error[i][n - 1];
       } else {
         if (c->range[i][n - 1]) m = (uint8_t)dsp->median16(scanned + i, n);
-        e = tg.full ? dsp->spreadm(quads + 4 * i, 4 * n, m) : dsp->spreadm(scanned + i, n, m);
+        if (tg.full)
+          for (uint32_t k = 4 * i; k < 4 * (i + n); k++) e += AbsDiff(quads[k], m);
+        else
+          for (uint32_t k = i; k < i + n; k++) e += AbsDiff(scanned[k], m);
         c->median[i][n - 1] = m;
         c->error[i][n - 1] = (uint16_t)e;
         c->known[i] |= (uint16_t)(1u << (n - 1));
@@ -341,7 +344,7 @@ static uint32_t MergeCached(const Target& tg, const uint8_t* scanned, const uint
 static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, VmkOptions* runs) {
   const uint32_t scan = VmkRunScan(t.block);
   const uint8_t* order = kVornScans[scan];
-  uint8_t scanned[80], quads[320];
+  uint8_t scanned[80], quads[256];
   for (int i = 0; i < 64; i++) scanned[i] = t.block[order[i]];
   memset(scanned + 64, 0, 16);
   // A region's error is measured on the 2 x 2 groups each value stands for,

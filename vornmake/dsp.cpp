@@ -69,12 +69,6 @@ static uint32_t Median16C(const uint8_t* v, uint32_t n) {
   return (s[(n - 1) / 2] + s[n / 2]) >> 1;
 }
 
-static uint32_t SpreadMC(const uint8_t* v, uint32_t count, uint32_t m) {
-  uint32_t sum = 0;
-  for (uint32_t k = 0; k < count; k++) sum += (uint32_t)(v[k] > m ? v[k] - m : m - v[k]);
-  return sum;
-}
-
 static uint64_t EqNextC(const uint8_t* v) {
   uint64_t eq = 0;
   for (int i = 0; i < 63; i++) eq |= (uint64_t)(v[i] == v[i + 1]) << i;
@@ -113,17 +107,16 @@ void VmkRunPrepSse2(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]
 uint32_t VmkRunFindSse2(const uint8_t* range, uint32_t avail, uint32_t t);
 uint32_t VmkMedian16Avx2(const uint8_t* v, uint32_t n);
 void VmkSmoothSse2(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t);
-uint32_t VmkSpreadMSse2(const uint8_t* v, uint32_t count, uint32_t m);
 uint64_t VmkSadNSse2(const uint8_t* a, const uint8_t* b, uint32_t n);
 uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
 uint64_t VmkEqNextSse2(const uint8_t* v);
 void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
 
-static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunPrepC, RunFindC, Median16C, SpreadMC, EqNextC, QuantiseC, SmoothC, SadNC, SearchC};
-static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2, Median16C, VmkSpreadMSse2,
+static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunPrepC, RunFindC, Median16C, EqNextC, QuantiseC, SmoothC, SadNC, SearchC};
+static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2, Median16C,
                                 VmkEqNextSse2, QuantiseC,      VmkSmoothSse2, VmkSadNSse2, VmkSearchSse2};
-static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2,  VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2, VmkMedian16Avx2, VmkSpreadMSse2,
+static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2,  VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2, VmkMedian16Avx2,
                                 VmkEqNextSse2, VmkQuantiseAvx2, VmkSmoothSse2, VmkSadNSse2, VmkSearchAvx2};
 
 const VmkDsp* VmkDspByName(const char* name) {

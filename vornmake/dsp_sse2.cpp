@@ -112,18 +112,3 @@ uint64_t VmkSadNSse2(const uint8_t* a, const uint8_t* b, uint32_t n) {
   for (; i < n; i++) sum += (uint32_t)(a[i] > b[i] ? a[i] - b[i] : b[i] - a[i]);
   return sum;
 }
-
-uint32_t VmkSpreadMSse2(const uint8_t* v, uint32_t count, uint32_t m) {
-  static const uint8_t kLanes[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-  const __m128i lanes = _mm_loadu_si128((const __m128i*)kLanes), mv = _mm_set1_epi8((char)m);
-  __m128i acc = _mm_setzero_si128();
-  for (uint32_t k = 0; k < count; k += 16) {
-    const uint32_t left = count - k;
-    // Lanes past the end take m and add nothing.
-    const __m128i keep = _mm_cmplt_epi8(lanes, _mm_set1_epi8((char)(left < 16 ? left : 16)));
-    const __m128i x = _mm_or_si128(_mm_and_si128(keep, _mm_loadu_si128((const __m128i*)(v + k))),
-                                   _mm_andnot_si128(keep, mv));
-    acc = _mm_add_epi32(acc, _mm_sad_epu8(x, mv));
-  }
-  return (uint32_t)_mm_cvtsi128_si32(acc) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
-}

@@ -106,8 +106,6 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
       ASSERT_EQ(memcmp(l1, l2, sizeof l1), 0) << name;
       const uint32_t avail = 1 + rng() % 16, t = rng() % 256, at = rng() % 64;
       ASSERT_EQ(simd->runfind(r1[at], avail, t), ref->runfind(r1[at], avail, t)) << name;
-      const uint32_t cnt = rng() % 65, mm = rng() % 256;
-      ASSERT_EQ(simd->spreadm(a, cnt, mm), ref->spreadm(a, cnt, mm)) << name;
       const uint32_t n = 2 + rng() % 15;
       ASSERT_EQ(simd->median16(a + 3, n), ref->median16(a + 3, n)) << name;
       {
