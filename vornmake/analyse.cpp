@@ -280,27 +280,22 @@ static void PatternOption(const Target& t, const VmkCostModel* m, VmkOptions* o)
 // Run options: the best scan, then one option per tolerance; only their
 // Pareto front joins the list.
 // What the passes over one scanned block share: each start's prefix ranges
-// and minimums; the median and error of each run met so far, by start and
-// length; and the runs of the last pass.
+// and minimums, the medians of the runs met so far (by start and length),
+// and the runs of the last pass.
 struct RunCache {
   uint8_t range[64][16];
   uint8_t low[64][16];
-  uint16_t known[64];  // bit n - 1: the run of length n has been met
+  uint16_t known[64];  // bit n - 1: the median of the run of length n is known
   uint8_t median[64][16];
-  uint16_t error[64][16];
-  // The last pass's runs: start, length, median, error, and the range that
-  // ended each (256: its length or the end).
-  uint8_t start[64], length[64], value[64];
-  uint16_t runError[64], cutRange[64];
+  uint8_t start[64];     // last pass: each run's start and the range
+  uint16_t cutRange[64];       // that ended it (256: its length or the end)
   int runs;
 };
 
-// VmkRunMerge on the cache, giving the runs rather than the values. A
-// larger tolerance leaves the runs before the first one it lets grow as
-// they were; only the rest is cut again.
-static uint32_t MergeCached(const Target& tg, const uint8_t* scanned, const uint8_t* quads, uint32_t t,
-                            RunCache* c) {
-  const VmkDsp* dsp = tg.dsp;
+// VmkRunMerge on the cache. A larger tolerance leaves the runs before the
+// first one it lets grow as they were: those keep their values in out
+// (writable to 80 bytes) and only the rest is cut again.
+static uint32_t MergeCached(const VmkDsp* dsp, const uint8_t* scanned, uint32_t t, uint8_t* out, RunCache* c) {
   uint32_t next = 256;
   int r = 0;
   while (r < c->runs && c->cutRange[r] > t) {
@@ -313,28 +308,19 @@ static uint32_t MergeCached(const Target& tg, const uint8_t* scanned, const uint
     const uint32_t n = dsp->runfind(c->range[i], avail, t);
     const uint32_t cut = n < avail ? c->range[i][n] : 256;
     if (cut < next) next = cut;
+    c->start[r] = (uint8_t)i;
+    c->cutRange[r++] = (uint16_t)cut;
     uint8_t m = scanned[i];
-    uint32_t e = 0;
-    if (c->range[i][n - 1] || tg.full) {
+    if (c->range[i][n - 1]) {
       if (c->known[i] >> (n - 1) & 1) {
         m = c->median[i][n - 1];
-        e = c->error[i][n - 1];
       } else {
-        if (c->range[i][n - 1]) m = (uint8_t)dsp->median16(scanned + i, n);
-        if (tg.full)
-          for (uint32_t k = 4 * i; k < 4 * (i + n); k++) e += AbsDiff(quads[k], m);
-        else
-          for (uint32_t k = i; k < i + n; k++) e += AbsDiff(scanned[k], m);
+        m = (uint8_t)dsp->median16(scanned + i, n);
         c->median[i][n - 1] = m;
-        c->error[i][n - 1] = (uint16_t)e;
         c->known[i] |= (uint16_t)(1u << (n - 1));
       }
     }
-    c->start[r] = (uint8_t)i;
-    c->length[r] = (uint8_t)n;
-    c->value[r] = m;
-    c->runError[r] = (uint16_t)e;
-    c->cutRange[r++] = (uint16_t)cut;
+    memset(out + i, m, 16);  // the next run overwrites what lies beyond
     i += n;
   }
   c->runs = r;
@@ -344,7 +330,7 @@ static uint32_t MergeCached(const Target& tg, const uint8_t* scanned, const uint
 static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, VmkOptions* runs) {
   const uint32_t scan = VmkRunScan(t.block);
   const uint8_t* order = kVornScans[scan];
-  uint8_t scanned[80], quads[256];
+  uint8_t scanned[80], merged[80], quads[256];
   for (int i = 0; i < 64; i++) scanned[i] = t.block[order[i]];
   memset(scanned + 64, 0, 16);
   // A region's error is measured on the 2 x 2 groups each value stands for,
@@ -364,18 +350,10 @@ static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, Vm
   runs->count = 0;
   uint32_t tol = 0;
   while (tol < 256) {
-    const uint32_t next = MergeCached(t, scanned, quads, tol, &cache);
-    // Values equal to the next: inside every run, and across two runs of
-    // the same value.
-    uint64_t eq = 0;
-    uint32_t err = 0;
-    for (int k = 0; k < cache.runs; k++) {
-      const uint32_t n = cache.length[k], at = cache.start[k];
-      eq |= ((1ull << (n - 1)) - 1) << at;
-      if (k + 1 < cache.runs && cache.value[k] == cache.value[k + 1]) eq |= 1ull << (at + n - 1);
-      err += cache.runError[k];
-    }
-    AddOption(runs, VMK_RUN, scan * 256 + tol, 4 * VMK_BIT + RunEstimate(eq, m), (int32_t)err);
+    const uint32_t next = MergeCached(t.dsp, scanned, tol, merged, &cache);
+    const uint32_t err = t.full ? t.dsp->spread(quads, merged) : t.dsp->sad8(scanned, 8, merged, 8, UINT32_MAX);
+    AddOption(runs, VMK_RUN, scan * 256 + tol, 4 * VMK_BIT + RunEstimate(t.dsp->eqnext(merged), m),
+              (int32_t)err);
     tol = next;
   }
   VmkPareto(runs);
