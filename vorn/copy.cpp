@@ -37,7 +37,7 @@ static void Skip(VornHandle* h) {
     VornSoundPad(h);
     VornRestartClock(h);
     VornSoundUnlock(h);
-    VornSoundStart(h);
+    VornSoundStart(h, 1);
   }
 }
 

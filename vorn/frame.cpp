@@ -14,9 +14,10 @@ extern "C" void VornSeekFrame(VornHandle* h, uint32_t n) {
   VornServiceSound(h);
   h->lastFrameNumber = h->frameNumber;
   if (n == 1 && h->soundTrack >= 0 && h->soundRunning) {
-    // Starting over: the queued sound belongs to the end of the file.
+    // Starting over: the queued sound belongs to where playback was, and
+    // the file's own sound starts with its lead.
     VornSoundStop(h);
-    VornSoundStart(h);
+    VornSoundStart(h, 0);
     VornRestartClock(h);
   }
   uint32_t offset = Offset(h, n - 1);

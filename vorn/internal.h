@@ -60,7 +60,9 @@ void VornSoundLock(VornHandle* h);
 void VornSoundUnlock(VornHandle* h);
 void VornSoundPad(VornHandle* h);  // under the lock
 void VornSoundStop(VornHandle* h);
-void VornSoundStart(VornHandle* h);
+// Starts the stream again; with silence, the ring is padded up to the
+// start-up fill (not when starting over from the first frame).
+void VornSoundStart(VornHandle* h, int silence);
 void VornSoundWritePacket(VornHandle* h, const uint8_t* packet, uint32_t bytes);
 // Operations a back end left null do nothing (ready gives 0).
 void VornSoundFillDefaults(VornSoundOut* s);

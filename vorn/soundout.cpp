@@ -165,14 +165,11 @@ void VornSoundStop(VornHandle* h) {
   VornSoundUnlock(h);
 }
 
-void VornSoundStart(VornHandle* h) {
+void VornSoundStart(VornHandle* h, int silence) {
   if (h->soundTrack < 0) return;
   VornSoundLock(h);
   if (h->sound.startStop(&h->sound, 1) && h->soundRunning == 0) {
-    // Silence in hand, except when starting over from the first frame (a
-    // seek to it is made from the last frame or from the first).
-    uint32_t n = h->frameNumber;
-    if (n != 1 && n != h->frames && n != h->indexEntries) VornSoundPad(h);
+    if (silence) VornSoundPad(h);
     h->soundRunning = 1;
     VornRestartClock(h);
   }
