@@ -111,6 +111,13 @@ void AddFourBlocks(VmkBlock* r, const VmkBlock* const* four, VmkOptions* o) {
 
 inline uint32_t Align16(uint32_t n) { return (n + 15) & ~15u; }
 
+// Adds the time since t to a stage and returns now.
+inline uint64_t Lap(VornMakeHandle* h, int stage, uint64_t t) {
+  const uint64_t now = PlatClockUs();
+  h->stageUs[stage] += now - t;
+  return now;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- frame
@@ -119,6 +126,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
                    uint32_t lengths[VMK_PLANES], uint32_t errors[VMK_PLANES]) {
   // Scratch: block and region records of every plane, the writer's work
   // space and the allocation's lists.
+  uint64_t clock = PlatClockUs();
   uint32_t bpr[VMK_PLANES], brows[VMK_PLANES], nb[VMK_PLANES], rpr[VMK_PLANES], rrows[VMK_PLANES];
   uint64_t total = 0;
   uint32_t allBlocks = 0, allRegions = 0;
@@ -159,6 +167,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
   VmkBlock** listPtr = (VmkBlock**)p8;
   p8 += (size_t)lists * sizeof(VmkBlock*);
   void* heap = p8;
+  clock = Lap(h, VMK_STAGE_SCRATCH, clock);
 
   const uint32_t cur = h->refSelect;
   VmkAnalysis an[VMK_PLANES];
@@ -173,6 +182,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     an[p].dsp = VmkDspGet();
     VmkColourCost(&h->model[p], an[p].src, key ? nullptr : an[p].ref, an[p].width * an[p].height);
   }
+  clock = Lap(h, VMK_STAGE_COLOUR, clock);
 
   int ok = 1;
   int32_t lastStep = 0;
@@ -183,7 +193,9 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     if (!ok) break;
     VmkStageReport(h, kPlaneText[p]);
     if (!key) RunStage(&an[p], blocks[p], bpr[p], brows[p], 8, kMotion);
+    clock = Lap(h, VMK_STAGE_MOTION, clock);
     RunStage(&an[p], blocks[p], bpr[p], brows[p], 8, kBlocks);
+    clock = Lap(h, VMK_STAGE_BLOCKS, clock);
   }
   // Region options.
   for (int p = 0; p < VMK_PLANES && ok; p++) {
@@ -192,6 +204,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     if (!ok) break;
     VmkStageReport(h, kHighText[p]);
     RunStage(&an[p], regions[p], rpr[p], rrows[p], 16, kRegions);
+    clock = Lap(h, VMK_STAGE_REGIONS, clock);
   }
   // Allocation over the blocks of all planes.
   if (ok && h->cancel == 2) ok = 0;
@@ -202,6 +215,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
       for (uint32_t i = 0; blocks[p] && i < nb[p]; i++) listPtr[n++] = &blocks[p][i];
     lastStep = VmkAllocate(listPtr, n, budget, heap);
     for (uint32_t i = 0; i < n; i++) Decide(listPtr[i]);
+    clock = Lap(h, VMK_STAGE_ALLOCATE, clock);
   }
   // Merging: each whole region chooses between its own options and its four
   // blocks' choices. Blocks outside whole regions, and the alpha plane,
@@ -250,6 +264,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
           tl[bpr[p] + 1].covered = 3;
         }
     }
+    clock = Lap(h, VMK_STAGE_MERGE, clock);
   }
   // Writing.
   for (int p = 0; p < VMK_PLANES && ok; p++) {
@@ -277,6 +292,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     VmkColourBias(&h->model[p], &stats);
   }
   korfree(mem);
+  clock = Lap(h, VMK_STAGE_WRITE, clock);
   if (!ok) return 0;
   h->lastBudget = budget;
   h->lastStep = (uint32_t)(lastStep + VMK_BYTE - 1) / VMK_BYTE;
@@ -285,5 +301,6 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     if (VmkPlaneCoded(h, p))
       errors[p] = (uint32_t)VmkDspGet()->sadn(h->reference[h->refSelect][p], h->slots[p][slot],
                                               an[p].width * an[p].height);
+  Lap(h, VMK_STAGE_RECORD, clock);
   return 1;
 }

@@ -158,8 +158,10 @@ extern "C" void VornMakePutVideo(VornMakeHandle* h, uint32_t target, uint32_t ma
   g.paddedHeight = h->paddedHeight;
   g.chromaWidth = h->chromaWidth;
   g.chromaHeight = h->chromaHeight;
+  const uint64_t t0 = PlatClockUs();
   VmkPrepare(&g, (const uint8_t*)pixels, levels, soften, h->slots[VMK_Y][slot], h->slots[VMK_CR][slot],
              h->slots[VMK_CB][slot], h->slots[VMK_ALPHA][slot], h->scratch[0], h->scratch[1]);
+  h->stageUs[VMK_STAGE_PREPARE] += PlatClockUs() - t0;
   h->target[slot] = target;
   h->maximum[slot] = maximum;
   // The first frame has no picture before it: it is always a key frame.

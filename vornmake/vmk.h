@@ -115,6 +115,22 @@ struct VmkTrack {
   VornMakeSoundCallback savedCallback;
 };
 
+// Stages timed in the handle's stageUs.
+enum {
+  VMK_STAGE_PREPARE,     // conversion of the caller's picture
+  VMK_STAGE_RATE,        // complexity, smoothing, cost models
+  VMK_STAGE_SCRATCH,     // the frame's work memory
+  VMK_STAGE_COLOUR,      // colour cost estimates
+  VMK_STAGE_MOTION,      // motion search (parallel)
+  VMK_STAGE_BLOCKS,      // block options (parallel)
+  VMK_STAGE_REGIONS,     // region options (parallel)
+  VMK_STAGE_ALLOCATE,    // allocation over the blocks
+  VMK_STAGE_MERGE,       // merging regions and their allocation
+  VMK_STAGE_WRITE,       // plane writers
+  VMK_STAGE_RECORD,      // plane errors, sound and the frame record
+  VMK_STAGES
+};
+
 // Called after every frame with the encoder's reconstruction (tests).
 typedef void (*VmkFrameHook)(void* user, uint32_t frame, const VmkPlane* recon, uint32_t planes);
 
@@ -171,6 +187,8 @@ struct VornMakeHandle {
   // Statistics of the last frame: its video budget and the last step its
   // allocations took (bytes, rounded up).
   uint32_t lastBudget, lastStep;
+  // Microseconds spent in each stage so far (VMK_STAGE_...), for the bench.
+  uint64_t stageUs[VMK_STAGES];
   // Test hook.
   VmkFrameHook frameHook;
   void* frameHookUser;

@@ -1,6 +1,7 @@
 #include "vornmake/window.h"
 
 #include "korutil/korutil.h"
+#include "platform/plat.h"
 #include "vornmake/costmodel.h"
 #include "vornmake/dsp.h"
 #include "vornmake/frame.h"
@@ -66,6 +67,7 @@ void VmkWindowEncode(VornMakeHandle* h, int last) {
   const uint32_t W = h->windowFill;
   if (!W) return;
   const uint32_t n = last ? W : 1;
+  uint64_t clock = PlatClockUs();
   uint32_t c[VMK_MAX_WINDOW];
   int64_t T = 0, X = 0;
   for (uint32_t i = 0; i < W; i++) {
@@ -103,10 +105,12 @@ void VmkWindowEncode(VornMakeHandle* h, int last) {
     if (V < F) V = F;
     if (V > h->maximums[i]) V = h->maximums[i];
     uint32_t lengths[VMK_PLANES], errors[VMK_PLANES];
+    h->stageUs[VMK_STAGE_RATE] += PlatClockUs() - clock;
     if (!VmkEncodeFrame(h, i, (uint32_t)V, key, lengths, errors)) {
       h->failed = 1;
       return;
     }
+    clock = PlatClockUs();
     if (h->frameHook) {
       VmkPlane recon[VMK_PLANES];
       for (int p = 0; p < VMK_PLANES; p++)
@@ -117,6 +121,9 @@ void VmkWindowEncode(VornMakeHandle* h, int last) {
     const uint32_t end =
         VmkRecordEnd(h, start, lengths, errors[0] + errors[1] + errors[2] + errors[3], &afterSound);
     const int64_t K = end - (first ? afterSound : start);
+    const uint64_t now = PlatClockUs();
+    h->stageUs[VMK_STAGE_RECORD] += now - clock;
+    clock = now;
     A -= K;
     h->budgetCarry += (int64_t)h->targets[i] - K;
     X -= c[i];

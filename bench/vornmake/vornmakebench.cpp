@@ -4,7 +4,8 @@
 // threads, PSNR of Y, Cb and Cr against the encoder's prepared planes, and
 // how far frames went over their maximum.
 //
-// usage: vornmakebench [--frames N] [--sizes vga,720p] [--out DIR]
+// usage: vornmakebench [--frames N] [--sizes vga,720p] [--rates R1,R2] [--runs N]
+//                      [--stages] [--out DIR] [--save DIR]
 //        (--vectors DIR is accepted and ignored)
 #include <math.h>
 #include <stdio.h>
@@ -154,7 +155,9 @@ struct Quality {
   uint32_t w, h;
   std::vector<uint32_t> lastStep;  // per frame, bytes
   VornMakeHandle* handle;
+  bool keep;  // keep the reconstructions
   std::vector<std::vector<uint8_t>> recon[3];
+  uint64_t stageUs[VMK_STAGES];
 };
 
 // Keeps a copy of each reconstruction; the comparison runs after the timed
@@ -162,6 +165,8 @@ struct Quality {
 void Hook(void* user, uint32_t frame, const VmkPlane* recon, uint32_t) {
   Quality* q = (Quality*)user;
   q->lastStep[frame] = q->handle->lastStep;
+  memcpy(q->stageUs, q->handle->stageUs, sizeof q->stageUs);
+  if (!q->keep) return;
   const int planes[3] = {VMK_Y, VMK_CB, VMK_CR};
   for (int i = 0; i < 3; i++)
     q->recon[i][frame].assign(recon[planes[i]].data,
@@ -199,6 +204,7 @@ struct Result {
   uint32_t overMax;     // frames whose record exceeds the maximum
   uint32_t worstOver;   // bytes over the maximum, worst frame
   uint32_t overStep;    // frames over the maximum by more than their last allocation step
+  double stageMs[VMK_STAGES];  // wall time per frame in each stage
   std::vector<uint8_t> file;
 };
 
@@ -217,13 +223,12 @@ Result Encode(const Scene& scene, uint32_t w, uint32_t h, uint32_t frames, uint3
   q.w = w;
   q.h = h;
   q.handle = hd;
+  q.keep = quality;
   q.lastStep.assign(frames, 0);
   for (auto& r : q.recon) r.resize(frames);
   for (auto& p : q.prepared) p.resize(frames);
-  if (quality) {
-    hd->frameHook = Hook;
-    hd->frameHookUser = &q;
-  }
+  hd->frameHook = Hook;
+  hd->frameHookUser = &q;
   VmkPrepareGeometry g = {w, h, (int32_t)w * 4, 0, w, h, hd->paddedWidth, hd->paddedHeight, hd->chromaWidth,
                           hd->chromaHeight};
   std::vector<uint8_t> bgra((size_t)w * h * 4), s0(bgra.size()), s1(bgra.size());
@@ -251,6 +256,7 @@ Result Encode(const Scene& scene, uint32_t w, uint32_t h, uint32_t frames, uint3
   r.fps = frames / (spent / 1e6);
   if (quality) Measure(&q, frames, pitchY, pitchC);
   r.cpuMs = cpu / 1000.0 / frames;
+  for (int i = 0; i < VMK_STAGES; i++) r.stageMs[i] = q.stageUs[i] / 1000.0 / frames;
   for (int i = 0; i < 3; i++) r.psnr[i] = q.n[i] ? 10 * log10(255.0 * 255.0 * q.n[i] / std::max(q.se[i], 1e-9)) : 0;
   FILE* f = fopen(path.c_str(), "rb");
   if (f) {
@@ -278,40 +284,95 @@ Result Encode(const Scene& scene, uint32_t w, uint32_t h, uint32_t frames, uint3
   return r;
 }
 
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+const char* const kStageNames[VMK_STAGES] = {"prepare", "rate",   "scratch", "colour", "motion", "blocks",
+                                             "regions", "alloc", "merge",   "write",  "record"};
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  uint32_t frames = 20;
-  std::string sizes = "vga,720p", dir = "/tmp";
+  uint32_t frames = 20, runs = 1;
+  bool stages = false;
+  std::string sizes = "vga,720p", dir = "/tmp", rates, save;
   for (int i = 1; i < argc; i++) {
     if (!strcmp(argv[i], "--frames") && i + 1 < argc) frames = (uint32_t)atoi(argv[++i]);
     else if (!strcmp(argv[i], "--sizes") && i + 1 < argc) sizes = argv[++i];
+    else if (!strcmp(argv[i], "--rates") && i + 1 < argc) rates = std::string(",") + argv[++i] + ",";
+    else if (!strcmp(argv[i], "--runs") && i + 1 < argc) runs = (uint32_t)atoi(argv[++i]);
+    else if (!strcmp(argv[i], "--stages")) stages = true;
+    else if (!strcmp(argv[i], "--save") && i + 1 < argc) save = argv[++i];
     else if (!strcmp(argv[i], "--out") && i + 1 < argc) dir = argv[++i];
     else if (!strcmp(argv[i], "--vectors") && i + 1 < argc) i++;
     else {
-      fprintf(stderr, "usage: vornmakebench [--frames N] [--sizes vga,720p] [--out DIR]\n");
+      fprintf(stderr,
+              "usage: vornmakebench [--frames N] [--sizes vga,720p] [--rates R1,R2] [--runs N] [--stages] "
+              "[--out DIR] [--save DIR]\n");
       return 2;
     }
   }
   if (frames < 2) frames = 2;
+  if (runs < 1) runs = 1;
   const struct {
     const char* name;
     uint32_t w, h;
     uint32_t rates[3];
   } configs[] = {{"vga", 640, 480, {150000, 400000, 1000000}}, {"720p", 1280, 720, {400000, 1200000, 3000000}}};
   printf("%u frames at 25 fps, window 16; rate in bytes per second; maximum = 2 x the per-frame share\n", frames);
-  printf("%-5s %8s %9s %9s %6s %8s %7s %7s %7s %10s %9s %9s %s\n", "size", "rate", "fps 1thr", "fps 2thr", "ratio",
-         "cpu ms/f", "PSNR Y", "PSNR Cb", "PSNR Cr", "bytes/frm", "over max", "over step", "same file");
+  if (runs > 1) printf("fps and cpu ms/frame: medians of %u runs each\n", runs);
+  printf("%-5s %8s %9s %9s %6s %8s %8s %7s %7s %7s %10s %9s %9s %s\n", "size", "rate", "fps 1thr", "fps 2thr",
+         "ratio", "cpu ms/f", "cpu 2thr", "PSNR Y", "PSNR Cb", "PSNR Cr", "bytes/frm", "over max", "over step",
+         "same file");
   for (const auto& c : configs) {
     if (sizes.find(c.name) == std::string::npos) continue;
     Scene scene = MakeScene(c.w * 5 / 2, c.h * 5 / 2, 17);
     for (uint32_t rate : c.rates) {
+      if (!rates.empty() && rates.find("," + std::to_string(rate) + ",") == std::string::npos) continue;
       const std::string path = dir + "/vornmakebench-" + std::to_string(getpid()) + ".vrn";
-      Result one = Encode(scene, c.w, c.h, frames, rate, 1, path, false);
-      Result two = Encode(scene, c.w, c.h, frames, rate, 2, path, true);
-      printf("%-5s %8u %9.1f %9.1f %6.2f %8.1f %7.2f %7.2f %7.2f %10.0f %4u/%-4u %9u %s\n", c.name, rate,
-             one.fps, two.fps, two.fps / one.fps, one.cpuMs, two.psnr[0], two.psnr[1], two.psnr[2],
-             two.bytesPerFrame, two.overMax, two.worstOver, two.overStep, one.file == two.file ? "yes" : "NO");
+      std::vector<double> fps1, fps2, cpu1, cpu2;
+      double stage1[VMK_STAGES] = {}, stage2[VMK_STAGES] = {};
+      Result one, two;
+      bool same = true;
+      for (uint32_t k = 0; k < runs; k++) {
+        Result a = Encode(scene, c.w, c.h, frames, rate, 1, path, false);
+        Result b = Encode(scene, c.w, c.h, frames, rate, 2, path, k == 0);
+        fps1.push_back(a.fps);
+        fps2.push_back(b.fps);
+        cpu1.push_back(a.cpuMs);
+        cpu2.push_back(b.cpuMs);
+        for (int s = 0; s < VMK_STAGES; s++) {
+          stage1[s] += a.stageMs[s] / runs;
+          stage2[s] += b.stageMs[s] / runs;
+        }
+        if (k == 0) {
+          one = std::move(a);
+          two = std::move(b);
+        } else {
+          same = same && a.file == one.file && b.file == one.file;
+        }
+      }
+      same = same && one.file == two.file;
+      if (!save.empty()) {
+        const std::string name = save + "/" + c.name + "-" + std::to_string(rate) + ".vrn";
+        FILE* f = fopen(name.c_str(), "wb");
+        if (f) {
+          fwrite(two.file.data(), 1, two.file.size(), f);
+          fclose(f);
+        }
+      }
+      const double f1 = Median(fps1), f2 = Median(fps2);
+      printf("%-5s %8u %9.1f %9.1f %6.2f %8.1f %8.1f %7.2f %7.2f %7.2f %10.0f %4u/%-4u %9u %s\n", c.name, rate, f1,
+             f2, f2 / f1, Median(cpu1), Median(cpu2), two.psnr[0], two.psnr[1], two.psnr[2], two.bytesPerFrame,
+             two.overMax, two.worstOver, two.overStep, same ? "yes" : "NO");
+      if (stages) {
+        printf("      stage ms/frame (1thr/2thr):");
+        for (int s = 0; s < VMK_STAGES; s++) printf(" %s %.1f/%.1f", kStageNames[s], stage1[s], stage2[s]);
+        printf("\n");
+      }
       fflush(stdout);
     }
   }
