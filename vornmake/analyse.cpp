@@ -514,6 +514,7 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
       memcpy(cur, M, 64);
       int32_t err = (int32_t)motionErr, kept = INT32_MAX;
       int k = 0;
+      const int base = o->count;
       VmkBitCounter none = {0};
       VmkResidueCode(&none, coded, [&](uint32_t j, int32_t value, uint32_t bits) -> bool {
         const int pos = kVornCoefOrder[j];
@@ -523,7 +524,16 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
         // Each step costs more than the one before: one that does not lower
         // the error below the last one kept can never be chosen.
         if (err < kept) {
-          AddOption(o, VMK_RESIDUE, (uint32_t)k, motion + 7 * VMK_BIT + (int32_t)bits * VMK_BIT, err);
+          // Nor can one that lies strictly above the line from the option
+          // before it to this one.
+          const int64_t c = motion + 7 * VMK_BIT + (int32_t)bits * VMK_BIT;
+          while (o->count - base >= 2) {
+            const int a = o->count - 2, b = o->count - 1;
+            const int64_t ca = o->cost[a], cb = o->cost[b], ea = o->error[a], eb = o->error[b];
+            if (!(ca <= cb && cb <= c && (eb - ea) * (c - ca) > (err - ea) * (cb - ca))) break;
+            o->count--;
+          }
+          AddOption(o, VMK_RESIDUE, (uint32_t)k, (int32_t)c, err);
           kept = err;
         }
         k++;
