@@ -34,14 +34,22 @@ static int Cheapest(const VmkOptions* o) {
 
 void VmkPareto(VmkOptions* o) {
   if (!o->count) return;
-  uint16_t keep[VMK_WORK_OPTIONS];
-  int m = 0, cur = Cheapest(o);
+  uint16_t keep[VMK_WORK_OPTIONS], cand[VMK_WORK_OPTIONS];
+  int m = 0, cur = Cheapest(o), n = 0;
   keep[m++] = (uint16_t)cur;
+  // Only options dearer and strictly better than the current one can
+  // follow it: the candidates shrink to those at every step.
+  for (int i = 0; i < o->count; i++) cand[n++] = (uint16_t)i;
   while (o->error[cur] > 0) {
-    // The cheapest of the dearer, strictly better options.
+    const int32_t c0 = o->cost[cur], e0 = o->error[cur];
+    int k = 0;
+    for (int j = 0; j < n; j++)
+      if (o->cost[cand[j]] > c0 && o->error[cand[j]] < e0) cand[k++] = cand[j];
+    n = k;
+    // The cheapest of them (the lower error among equal costs).
     int next = -1;
-    for (int i = 0; i < o->count; i++) {
-      if (o->cost[i] <= o->cost[cur] || o->error[i] >= o->error[cur]) continue;
+    for (int j = 0; j < n; j++) {
+      const int i = cand[j];
       if (next < 0 || o->cost[i] < o->cost[next] || (o->cost[i] == o->cost[next] && o->error[i] < o->error[next]))
         next = i;
     }
@@ -61,29 +69,30 @@ void VmkHull(VmkOptions* o) {
   int32_t limit = INT32_MAX;
   for (int i = 0; i < o->count; i++)
     if (o->error[i] == least && o->cost[i] < limit) limit = o->cost[i];
-  uint16_t cand[VMK_WORK_OPTIONS];
-  int n = 0;
+  uint16_t keep[VMK_WORK_OPTIONS], cand[VMK_WORK_OPTIONS];
+  int m = 0, cur = Cheapest(o), n = 0;
+  keep[m++] = (uint16_t)cur;
   for (int i = 0; i < o->count; i++)
     if (o->cost[i] <= limit) cand[n++] = (uint16_t)i;
-  uint16_t keep[VMK_WORK_OPTIONS];
-  int m = 0, cur = Cheapest(o);
-  keep[m++] = (uint16_t)cur;
   while (o->error[cur] > least) {
     // The steepest descent to a dearer, strictly better option; among equal
-    // slopes the smaller step, among equal options the earlier.
+    // slopes the smaller step, among equal options the earlier. Only those
+    // options can follow: the candidates shrink to them at every step.
     const int64_t c0 = o->cost[cur], e0 = o->error[cur];
-    int next = -1;
+    int next = -1, k = 0;
     int64_t bs = 0, bc = 1;
-    for (int k = 0; k < n; k++) {
-      const int i = cand[k];
+    for (int j = 0; j < n; j++) {
+      const int i = cand[j];
       const int64_t c = o->cost[i] - c0, s = e0 - o->error[i];
       if (c <= 0 || s <= 0) continue;
+      cand[k++] = (uint16_t)i;
       if (next < 0 || s * bc > bs * c || (s * bc == bs * c && c < bc)) {
         next = i;
         bs = s;
         bc = c;
       }
     }
+    n = k;
     if (next < 0) break;  // cannot happen: the option with the least error qualifies
     keep[m++] = (uint16_t)next;
     cur = next;
