@@ -277,20 +277,6 @@ static void PatternOption(const Target& t, const VmkCostModel* m, VmkOptions* o)
             m->cost[VMK_EL_PATTERN] + 2 * m->colour, (int32_t)t.Error(r));
 }
 
-// Whether options that cost at least `cost` and leave an error of at least
-// `error` can never be chosen from a list that also holds the options of h:
-// for a hull (h sorted by rising cost), when they lie strictly above it; for
-// a staircase, when one of h's options is no dearer and strictly better.
-static bool Beaten(const VmkOptions* h, bool hull, int64_t cost, int64_t error) {
-  const int n = h->count;
-  if (!n || cost < h->cost[0]) return false;
-  int i = 0;
-  while (i + 1 < n && h->cost[i + 1] <= cost) i++;
-  if (!hull || i + 1 == n) return error > h->error[i];
-  return (error - h->error[i]) * ((int64_t)h->cost[i + 1] - h->cost[i]) >
-         ((int64_t)h->error[i + 1] - h->error[i]) * (cost - h->cost[i]);
-}
-
 // Run options: the best scan, then one option per tolerance; only their
 // Pareto front joins the list.
 // What the passes over one scanned block share: each start's prefix ranges
@@ -301,29 +287,21 @@ struct RunCache {
   uint8_t low[64][16];
   uint16_t known[64];  // bit n - 1: the median of the run of length n is known
   uint8_t median[64][16];
-  // The last pass's runs: start, length and the range that ended each (256:
-  // its length or the end); before each run, the sum of the ranges of the
-  // runs before it and how many of their neighbours' value ranges do not
-  // meet.
-  uint8_t start[65], length[64];
-  uint16_t cutRange[64];
-  uint16_t rangeSum[65];
-  uint8_t apart[65];
+  uint8_t start[64];     // last pass: each run's start and the range
+  uint16_t cutRange[64];       // that ended it (256: its length or the end)
   int runs;
-  int written;  // leading runs whose values are in the merged values
 };
 
-// VmkRunMerge's cuts on the cache. A larger tolerance leaves the runs before
-// the first one it lets grow as they were; only the rest is cut again.
-// Returns the next tolerance; *first is the first run cut anew.
-static uint32_t CutCached(const VmkDsp* dsp, uint32_t t, RunCache* c, int* first) {
+// VmkRunMerge on the cache. A larger tolerance leaves the runs before the
+// first one it lets grow as they were: those keep their values in out
+// (writable to 80 bytes) and only the rest is cut again.
+static uint32_t MergeCached(const VmkDsp* dsp, const uint8_t* scanned, uint32_t t, uint8_t* out, RunCache* c) {
   uint32_t next = 256;
   int r = 0;
   while (r < c->runs && c->cutRange[r] > t) {
     if (c->cutRange[r] < next) next = c->cutRange[r];
     r++;
   }
-  *first = r;
   uint32_t i = r < c->runs ? c->start[r] : c->runs ? 64 : 0;
   while (i < 64) {
     const uint32_t avail = 64 - i < 16 ? 64 - i : 16;
@@ -331,30 +309,7 @@ static uint32_t CutCached(const VmkDsp* dsp, uint32_t t, RunCache* c, int* first
     const uint32_t cut = n < avail ? c->range[i][n] : 256;
     if (cut < next) next = cut;
     c->start[r] = (uint8_t)i;
-    c->length[r] = (uint8_t)n;
-    c->cutRange[r] = (uint16_t)cut;
-    c->rangeSum[r + 1] = (uint16_t)(c->rangeSum[r] + c->range[i][n - 1]);
-    uint32_t apart = 0;
-    if (r) {
-      const uint32_t ps = c->start[r - 1], pn = c->length[r - 1];
-      const uint32_t plo = c->low[ps][pn - 1], phi = plo + c->range[ps][pn - 1];
-      const uint32_t lo = c->low[i][n - 1], hi = lo + c->range[i][n - 1];
-      apart = phi < lo || hi < plo;
-    }
-    c->apart[r + 1] = (uint8_t)(c->apart[r] + apart);
-    r++;
-    i += n;
-  }
-  c->runs = r;
-  if (c->written > *first) c->written = *first;
-  return next;
-}
-
-// Gives the runs not yet written their medians in out (writable to 80
-// bytes).
-static void WriteCached(const VmkDsp* dsp, const uint8_t* scanned, uint8_t* out, RunCache* c) {
-  for (int r = c->written; r < c->runs; r++) {
-    const uint32_t i = c->start[r], n = c->length[r];
+    c->cutRange[r++] = (uint16_t)cut;
     uint8_t m = scanned[i];
     if (c->range[i][n - 1]) {
       if (c->known[i] >> (n - 1) & 1) {
@@ -366,78 +321,44 @@ static void WriteCached(const VmkDsp* dsp, const uint8_t* scanned, uint8_t* out,
       }
     }
     memset(out + i, m, 16);  // the next run overwrites what lies beyond
+    i += n;
   }
-  c->written = c->runs;
+  c->runs = r;
+  return next;
 }
 
-// The run options, Pareto-reduced into runs. Passes that cannot beat the
-// options of `others` (a hull, or a staircase) are not worked out: each
-// run's error is at least its range, and the writer needs at least four
-// runs and a colour for every stretch of equal values.
-static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* runs, const VmkOptions* others,
-                       bool hull) {
+static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, VmkOptions* runs) {
   const uint32_t scan = VmkRunScan(t.block);
   const uint8_t* order = kVornScans[scan];
   uint8_t scanned[80], merged[80], quads[256];
   for (int i = 0; i < 64; i++) scanned[i] = t.block[order[i]];
   memset(scanned + 64, 0, 16);
-  bool haveQuads = false;
+  // A region's error is measured on the 2 x 2 groups each value stands for,
+  // here laid out in scan order.
+  if (t.full)
+    for (int i = 0; i < 64; i++) {
+      const uint8_t* g = t.full + (order[i] >> 3) * 32 + (order[i] & 7) * 2;
+      quads[4 * i] = g[0];
+      quads[4 * i + 1] = g[1];
+      quads[4 * i + 2] = g[16];
+      quads[4 * i + 3] = g[17];
+    }
   RunCache cache;
   t.dsp->runprep(scanned, cache.range, cache.low);
   memset(cache.known, 0, sizeof cache.known);
-  cache.runs = cache.written = 0;
-  cache.rangeSum[0] = 0;
-  cache.apart[0] = 0;
+  cache.runs = 0;
   runs->count = 0;
-  const int64_t fixed = 4 * VMK_BIT + 4 * (int64_t)(VMK_BIT + m->cost[VMK_EL_RUN]);
   uint32_t tol = 0;
   while (tol < 256) {
-    int first;
-    const uint32_t next = CutCached(t.dsp, tol, &cache, &first);
-    const int64_t stretches = 1 + cache.apart[cache.runs];
-    if (Beaten(others, hull, fixed + (stretches > 4 ? stretches : 4) * m->colour, cache.rangeSum[cache.runs])) {
-      tol = next;
-      continue;
-    }
-    WriteCached(t.dsp, scanned, merged, &cache);
-    uint32_t err;
-    if (t.full) {
-      // A region's error is measured on the 2 x 2 groups each value stands
-      // for, here laid out in scan order.
-      if (!haveQuads) {
-        for (int i = 0; i < 64; i++) {
-          const uint8_t* g = t.full + (order[i] >> 3) * 32 + (order[i] & 7) * 2;
-          quads[4 * i] = g[0];
-          quads[4 * i + 1] = g[1];
-          quads[4 * i + 2] = g[16];
-          quads[4 * i + 3] = g[17];
-        }
-        haveQuads = true;
-      }
-      err = t.dsp->spread(quads, merged);
-    } else {
-      err = t.dsp->sad8(scanned, 8, merged, 8, UINT32_MAX);
-    }
+    const uint32_t next = MergeCached(t.dsp, scanned, tol, merged, &cache);
+    const uint32_t err = t.full ? t.dsp->spread(quads, merged) : t.dsp->sad8(scanned, 8, merged, 8, UINT32_MAX);
     AddOption(runs, VMK_RUN, scan * 256 + tol, 4 * VMK_BIT + RunEstimate(t.dsp->eqnext(merged), m),
               (int32_t)err);
     tol = next;
   }
   VmkPareto(runs);
-}
-
-// Puts the run options in their place: after the options of the types
-// made before them (skip, fill, pattern), before the others.
-static void PlaceRuns(const VmkOptions* others, const VmkOptions* runs, VmkOptions* out) {
-  out->count = 0;
-  for (int pass = 0; pass < 2; pass++) {
-    for (int i = 0; i < others->count; i++) {
-      const uint32_t ty = others->type[i];
-      const bool before = ty == VMK_SKIP || ty == VMK_FILL || ty == VMK_PATTERN;
-      if (before == (pass == 0)) AddOption(out, ty, others->param[i], others->cost[i], others->error[i]);
-    }
-    if (pass == 0)
-      for (int k = 0; k < runs->count; k++) AddOption(out, VMK_RUN, runs->param[k], runs->cost[k], runs->error[k]);
-  }
+  for (int i = 0; i < runs->count; i++)
+    AddOption(o, VMK_RUN, runs->param[i], runs->cost[i], runs->error[i]);
 }
 
 // Intra options, quantiser 0 upward until the AC values vanish.
@@ -494,6 +415,7 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
     if (!e) goto done;
   }
   PatternOption(t, m, o);
+  RunOptions(t, m, o, &s->runs);
   IntraOptions(t, m, o);
   if (!a->key) {
     const int dx = blk->mvx, dy = blk->mvy;
@@ -558,12 +480,6 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
     AddOption(o, VMK_MOTION, 0, motion, (int32_t)motionErr);
   }
   AddOption(o, VMK_RAW, 0, 64 * m->colour, 0);
-  // The run options come last, so that passes above the others' hull can
-  // be passed over; only the hulls of both join the list.
-  VmkHull(o);
-  RunOptions(t, m, &s->runs, o, true);
-  PlaceRuns(o, &s->runs, &s->placed);
-  o = &s->placed;
 done:
   Finish(o, blk, VMK_MAX_OPTIONS, m->cost[VMK_EL_TYPE]);
 }
@@ -611,13 +527,9 @@ void VmkRegionOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* 
     if (!e) goto done;
   }
   PatternOption(t, m, o);
+  RunOptions(t, m, o, &s->runs);
   IntraOptions(t, m, o);
   AddOption(o, VMK_RAW, 0, 64 * m->colour, (int32_t)a->dsp->doubled(H, B));
-  // Runs last, as for blocks, against the others' staircase.
-  VmkPareto(o);
-  RunOptions(t, m, &s->runs, o, false);
-  PlaceRuns(o, &s->runs, &s->placed);
-  o = &s->placed;
 done:
   VmkPareto(o);
   VmkThin(o, VMK_MAX_REGION_OPTIONS);

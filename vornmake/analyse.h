@@ -22,7 +22,6 @@ struct VmkAnalysis {
 struct VmkScratch {
   VmkOptions raw;
   VmkOptions runs;
-  VmkOptions placed;
 };
 
 // Exhaustive search within +-15 (and the padded plane) for the block at
