@@ -328,7 +328,7 @@ static uint32_t MergeCached(const VmkDsp* dsp, const uint8_t* scanned, uint32_t 
 }
 
 static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, VmkOptions* runs) {
-  const uint32_t scan = VmkRunScan(t.block);
+  const uint32_t scan = t.dsp->runscan(t.block);
   const uint8_t* order = kVornScans[scan];
   uint8_t scanned[80], merged[80], quads[256];
   for (int i = 0; i < 64; i++) scanned[i] = t.block[order[i]];

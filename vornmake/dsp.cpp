@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "vorn/cpu.h"
+#include "vornmake/analyse.h"
 #include "vornmake/coefcode.h"
 #include "vornmake/search.h"
 #include "vornmake/transform.h"
@@ -106,6 +107,7 @@ void VmkSearchSse2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
 void VmkRunPrepSse2(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]);
 uint32_t VmkRunFindSse2(const uint8_t* range, uint32_t avail, uint32_t t);
 uint32_t VmkMedian16Avx2(const uint8_t* v, uint32_t n);
+uint32_t VmkRunScanAvx2(const uint8_t* v);
 void VmkSmoothSse2(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t);
 uint64_t VmkSadNSse2(const uint8_t* a, const uint8_t* b, uint32_t n);
 uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
@@ -113,11 +115,14 @@ uint64_t VmkEqNextSse2(const uint8_t* v);
 void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
 
-static const VmkDsp kDspC = {Sad8C, DoubledC, SpreadC, RunPrepC, RunFindC, Median16C, EqNextC, QuantiseC, SmoothC, SadNC, SearchC};
-static const VmkDsp kDspSse2 = {VmkSad8Sse2,   VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2, Median16C,
-                                VmkEqNextSse2, QuantiseC,      VmkSmoothSse2, VmkSadNSse2, VmkSearchSse2};
-static const VmkDsp kDspAvx2 = {VmkSad8Sse2,   VmkDoubledSse2,  VmkSpreadSse2, VmkRunPrepSse2, VmkRunFindSse2, VmkMedian16Avx2,
-                                VmkEqNextSse2, VmkQuantiseAvx2, VmkSmoothSse2, VmkSadNSse2, VmkSearchAvx2};
+static const VmkDsp kDspC = {Sad8C,    DoubledC,  SpreadC,   RunPrepC, RunFindC, Median16C,
+                             VmkRunScan, EqNextC, QuantiseC, SmoothC,  SadNC,    SearchC};
+static const VmkDsp kDspSse2 = {VmkSad8Sse2,    VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2,
+                                VmkRunFindSse2, Median16C,      VmkRunScan,    VmkEqNextSse2,
+                                QuantiseC,      VmkSmoothSse2,  VmkSadNSse2,   VmkSearchSse2};
+static const VmkDsp kDspAvx2 = {VmkSad8Sse2,    VmkDoubledSse2,  VmkSpreadSse2,  VmkRunPrepSse2,
+                                VmkRunFindSse2, VmkMedian16Avx2, VmkRunScanAvx2, VmkEqNextSse2,
+                                VmkQuantiseAvx2, VmkSmoothSse2,  VmkSadNSse2,    VmkSearchAvx2};
 
 const VmkDsp* VmkDspByName(const char* name) {
   uint32_t f = VornCpuFlags();

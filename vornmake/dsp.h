@@ -25,6 +25,8 @@ struct VmkDsp {
   // Median of v[0..n-1], n = 2..16 (the mean of the two middle values,
   // rounded down, for an even n); 16 bytes of v readable.
   uint32_t (*median16)(const uint8_t* v, uint32_t n);
+  // VmkRunScan: the run scan whose order best suits the block.
+  uint32_t (*runscan)(const uint8_t* v);
   // Bit i set where v[i] equals v[i + 1], for i = 0..62 (v readable to 80
   // bytes).
   uint64_t (*eqnext)(const uint8_t* v);

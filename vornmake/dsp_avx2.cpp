@@ -2,6 +2,9 @@
 #include <immintrin.h>
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
+
+#include "vorn/tables.h"
 
 // The motion search with eight-sample sums of differences for sixteen
 // horizontal offsets at once: for one vertical offset, every horizontal
@@ -129,4 +132,80 @@ uint32_t VmkMedian16Avx2(const uint8_t* v, uint32_t n) {
   alignas(16) uint8_t sorted[16];
   _mm_store_si128((__m128i*)sorted, x);
   return (sorted[(n - 1) / 2] + sorted[n / 2]) >> 1;
+}
+
+namespace {
+
+// Each scan's consecutive pairs: those 1, 7, 8 or 9 positions apart as a
+// byte weight per step and lower position, the others as position pairs.
+struct ScanWeights {
+  alignas(32) int8_t near[16][4][64];
+  uint8_t far[16][16][2];
+  uint8_t farCount[16];
+  ScanWeights() {
+    static const int kStep[4] = {1, 7, 8, 9};
+    memset(near, 0, sizeof near);
+    for (int s = 0; s < 16; s++) {
+      farCount[s] = 0;
+      for (int i = 0; i < 63; i++) {
+        const int a = kVornScans[s][i], b = kVornScans[s][i + 1], lo = a < b ? a : b, d = a < b ? b - a : a - b;
+        int kind = -1;
+        for (int k = 0; k < 4; k++)
+          if (d == kStep[k]) kind = k;
+        if (kind >= 0) {
+          near[s][kind][lo] = 1;
+        } else if (farCount[s] < 16) {
+          far[s][farCount[s]][0] = (uint8_t)a;
+          far[s][farCount[s]++][1] = (uint8_t)b;
+        }
+      }
+    }
+  }
+};
+const ScanWeights kScanWeights;
+
+}  // namespace
+
+// Every scan's score, |difference| plus one when not 0 summed over its
+// consecutive pairs, as weighted sums of the neighbour differences: bytes
+// times 0/1 weights in pairs, then in fours.
+uint32_t VmkRunScanAvx2(const uint8_t* v) {
+  alignas(32) uint8_t buf[96];
+  memcpy(buf, v, 64);
+  memset(buf + 64, 0, 32);
+  static const int kStep[4] = {1, 7, 8, 9};
+  __m256i d[4][2], nz[4][2];
+  const __m256i one = _mm256_set1_epi8(1);
+  for (int k = 0; k < 4; k++)
+    for (int h = 0; h < 2; h++) {
+      const __m256i a = _mm256_load_si256((const __m256i*)(buf + 32 * h));
+      const __m256i b = _mm256_loadu_si256((const __m256i*)(buf + 32 * h + kStep[k]));
+      d[k][h] = _mm256_sub_epi8(_mm256_max_epu8(a, b), _mm256_min_epu8(a, b));
+      nz[k][h] = _mm256_min_epu8(d[k][h], one);
+    }
+  const __m256i ones16 = _mm256_set1_epi16(1);
+  uint32_t best = 0, bestScore = UINT32_MAX;
+  for (uint32_t s = 0; s < 16; s++) {
+    __m256i acc = _mm256_setzero_si256();
+    for (int k = 0; k < 4; k++)
+      for (int h = 0; h < 2; h++) {
+        const __m256i w = _mm256_load_si256((const __m256i*)(kScanWeights.near[s][k] + 32 * h));
+        const __m256i pairs = _mm256_add_epi16(_mm256_maddubs_epi16(d[k][h], w), _mm256_maddubs_epi16(nz[k][h], w));
+        acc = _mm256_add_epi32(acc, _mm256_madd_epi16(pairs, ones16));
+      }
+    __m128i x = _mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, 0x4E));
+    x = _mm_add_epi32(x, _mm_shuffle_epi32(x, 0xB1));
+    uint32_t score = 1 + (uint32_t)_mm_cvtsi128_si32(x);
+    for (int i = 0; i < kScanWeights.farCount[s]; i++) {
+      const int a = v[kScanWeights.far[s][i][0]], b = v[kScanWeights.far[s][i][1]];
+      const uint32_t diff = (uint32_t)(a > b ? a - b : b - a);
+      score += diff + (diff != 0);
+    }
+    if (score < bestScore) {
+      bestScore = score;
+      best = s;
+    }
+  }
+  return best;
 }

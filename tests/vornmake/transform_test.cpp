@@ -81,7 +81,7 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
   const VmkDsp* ref = VmkDspByName("c");
   std::mt19937 rng(5);
   uint8_t a[16 * 16], b[16 * 16];
-  for (const char* name : {"sse2"}) {
+  for (const char* name : {"sse2", "avx2"}) {
     const VmkDsp* simd = VmkDspByName(name);
     if (!simd) continue;
     for (int trial = 0; trial < 20000; trial++) {
@@ -108,6 +108,7 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
       ASSERT_EQ(simd->runfind(r1[at], avail, t), ref->runfind(r1[at], avail, t)) << name;
       const uint32_t n = 2 + rng() % 15;
       ASSERT_EQ(simd->median16(a + 3, n), ref->median16(a + 3, n)) << name;
+      ASSERT_EQ(simd->runscan(a + 5), ref->runscan(a + 5)) << name;
       {
         uint8_t x[256], y[256];
         memcpy(x, a, 256);
