@@ -147,8 +147,14 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
   const uint32_t writerBytes = VmkWriterScratchSize(h->paddedWidth, h->paddedHeight);
   total += Align16(writerBytes) + (uint64_t)lists * sizeof(VmkBlock*) + VmkAllocateScratch(lists) + 64;
   if (total > INT32_MAX) return 0;
-  uint8_t* mem = (uint8_t*)kormalloc((int32_t)total);
-  if (!mem) return 0;
+  if (total > h->workSize) {
+    korfree(h->work);
+    h->workSize = 0;
+    h->work = (uint8_t*)kormalloc((int32_t)total);
+    if (!h->work) return 0;
+    h->workSize = total;
+  }
+  uint8_t* mem = h->work;
   uint8_t* p8 = mem;
   VmkBlock* blocks[VMK_PLANES] = {};
   VmkBlock* regions[VMK_PLANES] = {};
@@ -291,7 +297,6 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     VmkCostModelReport(&h->model[p], &stats);
     VmkColourBias(&h->model[p], &stats);
   }
-  korfree(mem);
   clock = Lap(h, VMK_STAGE_WRITE, clock);
   if (!ok) return 0;
   h->lastBudget = budget;

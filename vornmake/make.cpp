@@ -193,6 +193,8 @@ extern "C" uint32_t VornMakeClose(VornMakeHandle* h, int discard) {
     VmkFlush(h, UINT32_MAX);
   }
   for (uint32_t i = 0; i < h->trackCount; i++) VmkTrackFree(&h->tracks[i]);
+  korfree(h->work);
+  h->work = nullptr;
   VmkWriterEnter(h);
   const uint32_t size = KORFileSize(h->file);
   KORFileClose(h->file);

@@ -187,6 +187,9 @@ struct VornMakeHandle {
   // Statistics of the last frame: its video budget and the last step its
   // allocations took (bytes, rounded up).
   uint32_t lastBudget, lastStep;
+  // The frame encoder's work memory, kept from frame to frame.
+  uint8_t* work;
+  uint64_t workSize;
   // Microseconds spent in each stage so far (VMK_STAGE_...), for the bench.
   uint64_t stageUs[VMK_STAGES];
   // Test hook.
