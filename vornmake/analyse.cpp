@@ -7,6 +7,7 @@
 #include "vornmake/coefcode.h"
 #include "vornmake/recon.h"
 #include "vornmake/reduce.h"
+#include "vornmake/runpass.h"
 #include "vornmake/transform.h"
 
 static inline uint32_t AbsDiff(int a, int b) { return (uint32_t)(a > b ? a - b : b - a); }
@@ -189,35 +190,6 @@ uint64_t VmkPatternBits(const uint8_t* v, uint32_t lower, uint32_t upper) {
   return bits;
 }
 
-// Cost of coding scanned values as runs (the writer's split: a fill run
-// takes up to 16 equal values, a literal run values up to one that equals
-// the value after it). Works on the mask of positions equal to the next.
-static int32_t RunEstimate(uint64_t eq, const VmkCostModel* m) {
-  const int32_t run = VMK_BIT + m->cost[VMK_EL_RUN], colour = m->colour;
-  int32_t cost = 0;
-  int j = 0;
-  while (j < 63) {
-    int len;
-    if (eq >> j & 1) {
-      // Equal values from j on: the ones in eq from j, plus one.
-      const uint64_t rest = ~(eq >> j);
-      len = (rest ? __builtin_ctzll(rest) : 64) + 1;
-      if (len > 16) len = 16;
-      if (len > 64 - j) len = 64 - j;
-      cost += run + colour;
-    } else {
-      // Up to the next position equal to its successor.
-      const uint64_t rest = eq >> (j + 1) << (j + 1);
-      len = (rest ? __builtin_ctzll(rest) : 64) - j;
-      if (len > 16) len = 16;
-      cost += run + len * colour;
-    }
-    j += len;
-  }
-  if (j == 63) cost += colour;
-  return cost;
-}
-
 // ---------------------------------------------------------------- shared options
 
 // The error of a candidate 8 x 8 result: against the block itself, or, for a
@@ -279,58 +251,10 @@ static void PatternOption(const Target& t, const VmkCostModel* m, VmkOptions* o)
 
 // Run options: the best scan, then one option per tolerance; only their
 // Pareto front joins the list.
-// What the passes over one scanned block share: each start's prefix ranges
-// and minimums, the medians of the runs met so far (by start and length),
-// and the runs of the last pass.
-struct RunCache {
-  uint8_t range[64][16];
-  uint8_t low[64][16];
-  uint16_t known[64];  // bit n - 1: the median of the run of length n is known
-  uint8_t median[64][16];
-  uint8_t start[64];     // last pass: each run's start and the range
-  uint16_t cutRange[64];       // that ended it (256: its length or the end)
-  int runs;
-};
-
-// VmkRunMerge on the cache. A larger tolerance leaves the runs before the
-// first one it lets grow as they were: those keep their values in out
-// (writable to 80 bytes) and only the rest is cut again.
-static uint32_t MergeCached(const VmkDsp* dsp, const uint8_t* scanned, uint32_t t, uint8_t* out, RunCache* c) {
-  uint32_t next = 256;
-  int r = 0;
-  while (r < c->runs && c->cutRange[r] > t) {
-    if (c->cutRange[r] < next) next = c->cutRange[r];
-    r++;
-  }
-  uint32_t i = r < c->runs ? c->start[r] : c->runs ? 64 : 0;
-  while (i < 64) {
-    const uint32_t avail = 64 - i < 16 ? 64 - i : 16;
-    const uint32_t n = dsp->runfind(c->range[i], avail, t);
-    const uint32_t cut = n < avail ? c->range[i][n] : 256;
-    if (cut < next) next = cut;
-    c->start[r] = (uint8_t)i;
-    c->cutRange[r++] = (uint16_t)cut;
-    uint8_t m = scanned[i];
-    if (c->range[i][n - 1]) {
-      if (c->known[i] >> (n - 1) & 1) {
-        m = c->median[i][n - 1];
-      } else {
-        m = (uint8_t)dsp->median16(scanned + i, n);
-        c->median[i][n - 1] = m;
-        c->known[i] |= (uint16_t)(1u << (n - 1));
-      }
-    }
-    memset(out + i, m, 16);  // the next run overwrites what lies beyond
-    i += n;
-  }
-  c->runs = r;
-  return next;
-}
-
 static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, VmkOptions* runs) {
   const uint32_t scan = t.dsp->runscan(t.block);
   const uint8_t* order = kVornScans[scan];
-  uint8_t scanned[80], merged[80], quads[256];
+  uint8_t scanned[80], quads[256];
   for (int i = 0; i < 64; i++) scanned[i] = t.block[order[i]];
   memset(scanned + 64, 0, 16);
   // A region's error is measured on the 2 x 2 groups each value stands for,
@@ -343,19 +267,11 @@ static void RunOptions(const Target& t, const VmkCostModel* m, VmkOptions* o, Vm
       quads[4 * i + 2] = g[16];
       quads[4 * i + 3] = g[17];
     }
-  RunCache cache;
-  t.dsp->runprep(scanned, cache.range, cache.low);
-  memset(cache.known, 0, sizeof cache.known);
-  cache.runs = 0;
+  VmkRunPass pass[256];
+  const int n = t.dsp->runpasses(scanned, t.full ? quads : nullptr, VMK_BIT + m->cost[VMK_EL_RUN], m->colour, pass);
   runs->count = 0;
-  uint32_t tol = 0;
-  while (tol < 256) {
-    const uint32_t next = MergeCached(t.dsp, scanned, tol, merged, &cache);
-    const uint32_t err = t.full ? t.dsp->spread(quads, merged) : t.dsp->sad8(scanned, 8, merged, 8, UINT32_MAX);
-    AddOption(runs, VMK_RUN, scan * 256 + tol, 4 * VMK_BIT + RunEstimate(t.dsp->eqnext(merged), m),
-              (int32_t)err);
-    tol = next;
-  }
+  for (int i = 0; i < n; i++)
+    AddOption(runs, VMK_RUN, scan * 256 + pass[i].tolerance, 4 * VMK_BIT + pass[i].cost, (int32_t)pass[i].error);
   VmkPareto(runs);
   for (int i = 0; i < runs->count; i++)
     AddOption(o, VMK_RUN, runs->param[i], runs->cost[i], runs->error[i]);

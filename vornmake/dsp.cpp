@@ -5,6 +5,7 @@
 #include "vorn/cpu.h"
 #include "vornmake/analyse.h"
 #include "vornmake/coefcode.h"
+#include "vornmake/runpass.h"
 #include "vornmake/search.h"
 #include "vornmake/transform.h"
 
@@ -60,20 +61,27 @@ static uint32_t RunFindC(const uint8_t* range, uint32_t avail, uint32_t t) {
   return avail;
 }
 
-static uint32_t Median16C(const uint8_t* v, uint32_t n) {
-  uint8_t s[16];
-  for (uint32_t i = 0; i < n; i++) {
-    uint32_t j = i;
-    for (; j > 0 && s[j - 1] > v[i]; j--) s[j] = s[j - 1];
-    s[j] = v[i];
-  }
-  return (s[(n - 1) / 2] + s[n / 2]) >> 1;
-}
+static uint32_t Median16C(const uint8_t* v, uint32_t n) { return VmkMedianRef(v, n); }
 
 static uint64_t EqNextC(const uint8_t* v) {
   uint64_t eq = 0;
   for (int i = 0; i < 63; i++) eq |= (uint64_t)(v[i] == v[i + 1]) << i;
   return eq;
+}
+
+namespace {
+struct CPrims {
+  static void RunPrep(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]) { RunPrepC(v, range, low); }
+  static uint32_t RunFind(const uint8_t* r, uint32_t avail, uint32_t t) { return RunFindC(r, avail, t); }
+  static uint32_t Median(const uint8_t* v, uint32_t n) { return VmkMedianRef(v, n); }
+  static uint32_t Sad64(const uint8_t* a, const uint8_t* b) { return Sad8C(a, 8, b, 8, UINT32_MAX); }
+  static uint32_t Spread(const uint8_t* q, const uint8_t* v) { return SpreadC(q, v); }
+  static uint64_t EqNext(const uint8_t* v) { return EqNextC(v); }
+};
+}  // namespace
+
+static int RunPassesC(const uint8_t* scanned, const uint8_t* quads, int32_t run, int32_t colour, VmkRunPass* out) {
+  return VmkRunPassesWith<CPrims>(scanned, quads, run, colour, out);
 }
 
 static uint32_t QuantiseC(const int32_t coef[64], const int32_t factor[64], int16_t out[64]) {
@@ -108,6 +116,8 @@ void VmkRunPrepSse2(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]
 uint32_t VmkRunFindSse2(const uint8_t* range, uint32_t avail, uint32_t t);
 uint32_t VmkMedian16Avx2(const uint8_t* v, uint32_t n);
 uint32_t VmkRunScanAvx2(const uint8_t* v);
+int VmkRunPassesSse2(const uint8_t* scanned, const uint8_t* quads, int32_t run, int32_t colour, VmkRunPass* out);
+int VmkRunPassesAvx2(const uint8_t* scanned, const uint8_t* quads, int32_t run, int32_t colour, VmkRunPass* out);
 void VmkSmoothSse2(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t);
 uint64_t VmkSadNSse2(const uint8_t* a, const uint8_t* b, uint32_t n);
 uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
@@ -115,14 +125,16 @@ uint64_t VmkEqNextSse2(const uint8_t* v);
 void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, int hix, int loy, int hiy,
                    int* mvx, int* mvy);
 
-static const VmkDsp kDspC = {Sad8C,    DoubledC,  SpreadC,   RunPrepC, RunFindC, Median16C,
-                             VmkRunScan, EqNextC, QuantiseC, SmoothC,  SadNC,    SearchC};
-static const VmkDsp kDspSse2 = {VmkSad8Sse2,    VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2,
-                                VmkRunFindSse2, Median16C,      VmkRunScan,    VmkEqNextSse2,
-                                QuantiseC,      VmkSmoothSse2,  VmkSadNSse2,   VmkSearchSse2};
-static const VmkDsp kDspAvx2 = {VmkSad8Sse2,    VmkDoubledSse2,  VmkSpreadSse2,  VmkRunPrepSse2,
-                                VmkRunFindSse2, VmkMedian16Avx2, VmkRunScanAvx2, VmkEqNextSse2,
-                                VmkQuantiseAvx2, VmkSmoothSse2,  VmkSadNSse2,    VmkSearchAvx2};
+static const VmkDsp kDspC = {Sad8C,      DoubledC,  SpreadC,   RunPrepC, RunFindC, Median16C, VmkRunScan,
+                             RunPassesC, EqNextC,   QuantiseC, SmoothC,  SadNC,    SearchC};
+static const VmkDsp kDspSse2 = {VmkSad8Sse2,      VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2,
+                                VmkRunFindSse2,   Median16C,      VmkRunScan,    VmkRunPassesSse2,
+                                VmkEqNextSse2,    QuantiseC,      VmkSmoothSse2, VmkSadNSse2,
+                                VmkSearchSse2};
+static const VmkDsp kDspAvx2 = {VmkSad8Sse2,      VmkDoubledSse2,  VmkSpreadSse2,  VmkRunPrepSse2,
+                                VmkRunFindSse2,   VmkMedian16Avx2, VmkRunScanAvx2, VmkRunPassesAvx2,
+                                VmkEqNextSse2,    VmkQuantiseAvx2, VmkSmoothSse2,  VmkSadNSse2,
+                                VmkSearchAvx2};
 
 const VmkDsp* VmkDspByName(const char* name) {
   uint32_t f = VornCpuFlags();

@@ -4,6 +4,8 @@
 
 #include <stdint.h>
 
+struct VmkRunPass;
+
 struct VmkDsp {
   // Sum of absolute differences of two 8 x 8 blocks. The sum is checked
   // against limit as it goes (after every row, or pair of rows): a result
@@ -27,6 +29,10 @@ struct VmkDsp {
   uint32_t (*median16)(const uint8_t* v, uint32_t n);
   // VmkRunScan: the run scan whose order best suits the block.
   uint32_t (*runscan)(const uint8_t* v);
+  // The run option passes of scanned values (readable to 80 bytes), their
+  // errors against quads when not null (see runpass.h); run and colour are
+  // the costs of a run's flag and length and of a colour.
+  int (*runpasses)(const uint8_t* scanned, const uint8_t* quads, int32_t run, int32_t colour, VmkRunPass* out);
   // Bit i set where v[i] equals v[i + 1], for i = 0..62 (v readable to 80
   // bytes).
   uint64_t (*eqnext)(const uint8_t* v);

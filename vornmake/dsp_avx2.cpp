@@ -5,6 +5,8 @@
 #include <string.h>
 
 #include "vorn/tables.h"
+#include "vornmake/dsp_sse2.h"
+#include "vornmake/runpass.h"
 
 // The motion search with eight-sample sums of differences for sixteen
 // horizontal offsets at once: for one vertical offset, every horizontal
@@ -208,4 +210,19 @@ uint32_t VmkRunScanAvx2(const uint8_t* v) {
     }
   }
   return best;
+}
+
+namespace {
+struct Avx2Prims {
+  static void RunPrep(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]) { VmkRunPrepSse2Inline(v, range, low); }
+  static uint32_t RunFind(const uint8_t* r, uint32_t avail, uint32_t t) { return VmkRunFindSse2Inline(r, avail, t); }
+  static uint32_t Median(const uint8_t* v, uint32_t n) { return VmkMedian16Avx2(v, n); }
+  static uint32_t Sad64(const uint8_t* a, const uint8_t* b) { return VmkSad64Sse2(a, b); }
+  static uint32_t Spread(const uint8_t* q, const uint8_t* v) { return VmkSpreadSse2Inline(q, v); }
+  static uint64_t EqNext(const uint8_t* v) { return VmkEqNextSse2Inline(v); }
+};
+}  // namespace
+
+int VmkRunPassesAvx2(const uint8_t* scanned, const uint8_t* quads, int32_t run, int32_t colour, VmkRunPass* out) {
+  return VmkRunPassesWith<Avx2Prims>(scanned, quads, run, colour, out);
 }

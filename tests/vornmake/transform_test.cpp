@@ -12,6 +12,7 @@
 #include "vornmake/analyse.h"
 #include "vornmake/coefcode.h"
 #include "vornmake/dsp.h"
+#include "vornmake/runpass.h"
 #include "vornmake/transform.h"
 
 namespace {
@@ -109,6 +110,18 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
       const uint32_t n = 2 + rng() % 15;
       ASSERT_EQ(simd->median16(a + 3, n), ref->median16(a + 3, n)) << name;
       ASSERT_EQ(simd->runscan(a + 5), ref->runscan(a + 5)) << name;
+      if (trial % 8 == 0) {
+        VmkRunPass p1[256], p2[256];
+        const uint8_t* quads = trial % 16 ? nullptr : b;
+        const int run = 300 + (int)(rng() % 700), colour = 640 + (int)(rng() % 1400);
+        const int n1 = simd->runpasses(a, quads, run, colour, p1), n2 = ref->runpasses(a, quads, run, colour, p2);
+        ASSERT_EQ(n1, n2) << name;
+        for (int i = 0; i < n1; i++) {
+          ASSERT_EQ(p1[i].tolerance, p2[i].tolerance) << name;
+          ASSERT_EQ(p1[i].cost, p2[i].cost) << name;
+          ASSERT_EQ(p1[i].error, p2[i].error) << name;
+        }
+      }
       {
         uint8_t x[256], y[256];
         memcpy(x, a, 256);

@@ -1,0 +1,63 @@
+// SSE2 routines the run passes share between the SSE2 and AVX2 sets.
+#pragma once
+
+#include <emmintrin.h>
+#include <stdint.h>
+
+static inline uint32_t VmkSpreadSse2Inline(const uint8_t* quads, const uint8_t* v) {
+  __m128i acc = _mm_setzero_si128();
+  for (int i = 0; i < 64; i += 16) {
+    const __m128i x = _mm_loadu_si128((const __m128i*)(v + i));
+    const __m128i lo = _mm_unpacklo_epi8(x, x), hi = _mm_unpackhi_epi8(x, x);
+    const __m128i q[4] = {_mm_unpacklo_epi16(lo, lo), _mm_unpackhi_epi16(lo, lo), _mm_unpacklo_epi16(hi, hi),
+                          _mm_unpackhi_epi16(hi, hi)};
+    for (int k = 0; k < 4; k++)
+      acc = _mm_add_epi32(acc, _mm_sad_epu8(_mm_loadu_si128((const __m128i*)(quads + 4 * i + 16 * k)), q[k]));
+  }
+  return (uint32_t)_mm_cvtsi128_si32(acc) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
+}
+
+// Prefix minimum and maximum over sixteen lanes for each start.
+static inline void VmkRunPrepSse2Inline(const uint8_t* v, uint8_t range[64][16], uint8_t low[64][16]) {
+  const __m128i ones = _mm_set1_epi8((char)0xFF);
+  const __m128i f1 = _mm_srli_si128(ones, 15), f2 = _mm_srli_si128(ones, 14), f4 = _mm_srli_si128(ones, 12),
+                f8 = _mm_srli_si128(ones, 8);
+  for (int s = 0; s < 64; s++) {
+    const __m128i x = _mm_loadu_si128((const __m128i*)(v + s));
+    __m128i lo = x, hi = x;
+    lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 1), f1));
+    hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 1));
+    lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 2), f2));
+    hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 2));
+    lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 4), f4));
+    hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 4));
+    lo = _mm_min_epu8(lo, _mm_or_si128(_mm_slli_si128(lo, 8), f8));
+    hi = _mm_max_epu8(hi, _mm_slli_si128(hi, 8));
+    _mm_storeu_si128((__m128i*)range[s], _mm_sub_epi8(hi, lo));
+    _mm_storeu_si128((__m128i*)low[s], lo);
+  }
+}
+
+static inline uint32_t VmkRunFindSse2Inline(const uint8_t* range, uint32_t avail, uint32_t t) {
+  const __m128i r = _mm_loadu_si128((const __m128i*)range);
+  const __m128i within = _mm_cmpeq_epi8(_mm_subs_epu8(r, _mm_set1_epi8((char)t)), _mm_setzero_si128());
+  const uint32_t over = ~(uint32_t)_mm_movemask_epi8(within) & ((1u << avail) - 1);
+  return over ? (uint32_t)__builtin_ctz(over) : avail;
+}
+
+static inline uint64_t VmkEqNextSse2Inline(const uint8_t* v) {
+  uint64_t eq = 0;
+  for (int i = 0; i < 64; i += 16) {
+    const __m128i a = _mm_loadu_si128((const __m128i*)(v + i)), b = _mm_loadu_si128((const __m128i*)(v + i + 1));
+    eq |= (uint64_t)(uint32_t)_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)) << i;
+  }
+  return eq & ~(1ull << 63);
+}
+
+static inline uint32_t VmkSad64Sse2(const uint8_t* a, const uint8_t* b) {
+  __m128i acc = _mm_setzero_si128();
+  for (int i = 0; i < 64; i += 16)
+    acc = _mm_add_epi32(acc, _mm_sad_epu8(_mm_loadu_si128((const __m128i*)(a + i)), _mm_loadu_si128((const __m128i*)(b + i))));
+  return (uint32_t)_mm_cvtsi128_si32(acc) + (uint32_t)_mm_cvtsi128_si32(_mm_srli_si128(acc, 8));
+}
+
