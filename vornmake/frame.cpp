@@ -27,7 +27,7 @@ void VmkStageReport(VornMakeHandle* h, const char* text) {
 
 namespace {
 
-enum { kMotion, kBlocks, kRegions };
+enum { kMotionBlocks, kBlocks, kRegions };
 
 struct PlaneWork {
   VmkStage stage;  // first: the worker gets the stage pointer
@@ -47,7 +47,9 @@ void Worker(VmkStage* st) {
     const uint32_t x0 = (i % w->perRow) * w->size, y0 = (i / w->perRow) * w->size;
     VmkBlock* b = &w->records[i];
     switch (w->kind) {
-      case kMotion: VmkMotionSearch(&w->an, x0, y0, &b->mvx, &b->mvy); break;
+      // A block's options need only its own motion offset: one stage does
+      // both.
+      case kMotionBlocks: VmkMotionSearch(&w->an, x0, y0, &b->mvx, &b->mvy); [[fallthrough]];
       case kBlocks: VmkBlockOptions(&w->an, x0, y0, b, &scratch); break;
       default: VmkRegionOptions(&w->an, x0, y0, b, &scratch); break;
     }
@@ -198,9 +200,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     if (h->cancel == 2) ok = 0;
     if (!ok) break;
     VmkStageReport(h, kPlaneText[p]);
-    if (!key) RunStage(&an[p], blocks[p], bpr[p], brows[p], 8, kMotion);
-    clock = Lap(h, VMK_STAGE_MOTION, clock);
-    RunStage(&an[p], blocks[p], bpr[p], brows[p], 8, kBlocks);
+    RunStage(&an[p], blocks[p], bpr[p], brows[p], 8, key ? kBlocks : kMotionBlocks);
     clock = Lap(h, VMK_STAGE_BLOCKS, clock);
   }
   // Region options.

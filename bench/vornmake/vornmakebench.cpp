@@ -290,7 +290,7 @@ double Median(std::vector<double> v) {
   return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-const char* const kStageNames[VMK_STAGES] = {"prepare", "rate",   "scratch", "colour", "motion", "blocks",
+const char* const kStageNames[VMK_STAGES] = {"prepare", "rate",  "scratch", "colour", "blocks",
                                              "regions", "alloc", "merge",   "write",  "record"};
 
 }  // namespace
