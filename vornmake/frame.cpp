@@ -80,9 +80,9 @@ void Decide(VmkBlock* b) {
   b->covered = 0;
 }
 
-// Appends the four blocks' choices as one option and reduces the list to its
-// lower convex hull again.
-void AddFourBlocks(VmkBlock* r, const VmkBlock* const* four, VmkOptions* o) {
+// The region's options with the four blocks' choices appended as one
+// option, reduced to their lower convex hull again, into out.
+void AddFourBlocks(VmkBlock* out, const VmkBlock* r, const VmkBlock* const* four, VmkOptions* o) {
   o->count = r->count;
   for (int i = 0; i < r->count; i++) {
     o->cost[i] = r->cost[i];
@@ -102,12 +102,12 @@ void AddFourBlocks(VmkBlock* r, const VmkBlock* const* four, VmkOptions* o) {
   o->type[n] = VMK_FOUR;
   o->count = n + 1;
   VmkHull(o);
-  r->count = (uint8_t)o->count;
+  out->count = (uint8_t)o->count;
   for (int i = 0; i < o->count; i++) {
-    r->cost[i] = o->cost[i];
-    r->error[i] = o->error[i];
-    r->param[i] = o->param[i];
-    r->type[i] = o->type[i];
+    out->cost[i] = o->cost[i];
+    out->error[i] = o->error[i];
+    out->param[i] = o->param[i];
+    out->type[i] = o->type[i];
   }
 }
 
@@ -124,7 +124,7 @@ inline uint64_t Lap(VornMakeHandle* h, int stage, uint64_t t) {
 
 // ---------------------------------------------------------------- frame
 
-int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
+int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, uint32_t maximum, int key,
                    uint32_t lengths[VMK_PLANES], uint32_t errors[VMK_PLANES]) {
   // Scratch: block and region records of every plane, the writer's work
   // space and the allocation's lists.
@@ -141,7 +141,8 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     rrows[p] = ht / 16;
     lengths[p] = errors[p] = 0;
     if (!VmkPlaneCoded(h, p)) continue;
-    total += (uint64_t)(nb[p] + rpr[p] * rrows[p]) * sizeof(VmkBlock);
+    // Blocks, regions, and the regions with their four blocks' choice.
+    total += (uint64_t)(nb[p] + 2 * rpr[p] * rrows[p]) * sizeof(VmkBlock);
     allBlocks += nb[p];
     allRegions += rpr[p] * rrows[p];
   }
@@ -160,6 +161,7 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
   uint8_t* p8 = mem;
   VmkBlock* blocks[VMK_PLANES] = {};
   VmkBlock* regions[VMK_PLANES] = {};
+  VmkBlock* merged[VMK_PLANES] = {};
   for (int p = 0; p < VMK_PLANES; p++) {
     if (!VmkPlaneCoded(h, p)) continue;
     blocks[p] = (VmkBlock*)p8;
@@ -168,6 +170,11 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     p8 += rpr[p] * rrows[p] * sizeof(VmkBlock);
   }
   memset(mem, 0, (size_t)(p8 - mem));
+  for (int p = 0; p < VMK_PLANES; p++) {
+    if (!VmkPlaneCoded(h, p)) continue;
+    merged[p] = (VmkBlock*)p8;
+    p8 += rpr[p] * rrows[p] * sizeof(VmkBlock);
+  }
   p8 = mem + Align16((uint32_t)(p8 - mem));
   VmkWriterScratch ws;
   VmkWriterScratchInit(&ws, p8, h->paddedWidth, h->paddedHeight);
@@ -212,26 +219,32 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
     RunStage(&an[p], regions[p], rpr[p], rrows[p], 16, kRegions);
     clock = Lap(h, VMK_STAGE_REGIONS, clock);
   }
-  // Allocation over the blocks of all planes.
-  if (ok && h->cancel == 2) ok = 0;
-  if (ok) {
+  // Allocation, merging and writing. A frame whose video goes over its
+  // maximum by more than the last allocation step (the element costs are
+  // estimates, and the first frame has no history for them) is allocated
+  // and written again with its budget lowered by the excess.
+  uint32_t spend = budget;
+  VmkOptions work;
+  for (int attempt = 0; ok; attempt++) {
+    lastStep = 0;
+    // Allocation over the blocks of all planes.
+    if (h->cancel == 2) ok = 0;
+    if (!ok) break;
     VmkStageReport(h, "Allocating bandwidth");
     uint32_t n = 0;
     for (int p = 0; p < VMK_PLANES; p++)
       for (uint32_t i = 0; blocks[p] && i < nb[p]; i++) listPtr[n++] = &blocks[p][i];
-    lastStep = VmkAllocate(listPtr, n, budget, heap);
+    lastStep = VmkAllocate(listPtr, n, spend, heap);
     for (uint32_t i = 0; i < n; i++) Decide(listPtr[i]);
     clock = Lap(h, VMK_STAGE_ALLOCATE, clock);
-  }
-  // Merging: each whole region chooses between its own options and its four
-  // blocks' choices. Blocks outside whole regions, and the alpha plane,
-  // which never uses scaled blocks, are paid for first.
-  if (ok && h->cancel == 2) ok = 0;
-  if (ok) {
+    // Merging: each whole region chooses between its own options and its
+    // four blocks' choices. Blocks outside whole regions, and the alpha
+    // plane, which never uses scaled blocks, are paid for first.
+    if (h->cancel == 2) ok = 0;
+    if (!ok) break;
     VmkStageReport(h, "Merging multi-resolution planes");
     int64_t outside = 0;
-    uint32_t n = 0;
-    VmkOptions work;
+    n = 0;
     for (int p = 0; p < VMK_PLANES; p++) {
       if (!blocks[p]) continue;
       for (uint32_t by = 0; by < brows[p]; by++)
@@ -241,22 +254,22 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
       if (p == VMK_ALPHA) continue;
       for (uint32_t ry = 0; ry < rrows[p]; ry++)
         for (uint32_t rx = 0; rx < rpr[p]; rx++) {
-          VmkBlock* r = &regions[p][ry * rpr[p] + rx];
           const VmkBlock* four[4] = {
               &blocks[p][2 * ry * bpr[p] + 2 * rx], &blocks[p][2 * ry * bpr[p] + 2 * rx + 1],
               &blocks[p][(2 * ry + 1) * bpr[p] + 2 * rx], &blocks[p][(2 * ry + 1) * bpr[p] + 2 * rx + 1]};
-          AddFourBlocks(r, four, &work);
+          VmkBlock* r = &merged[p][ry * rpr[p] + rx];
+          AddFourBlocks(r, &regions[p][ry * rpr[p] + rx], four, &work);
           listPtr[n++] = r;
         }
     }
-    int64_t left = (int64_t)budget - outside / VMK_BYTE;
+    int64_t left = (int64_t)spend - outside / VMK_BYTE;
     const int32_t step = VmkAllocate(listPtr, n, left > 0 ? (uint32_t)left : 0, heap);
     if (step > lastStep) lastStep = step;
     for (int p = 0; p < VMK_PLANES; p++) {
       if (!blocks[p] || p == VMK_ALPHA) continue;
       for (uint32_t ry = 0; ry < rrows[p]; ry++)
         for (uint32_t rx = 0; rx < rpr[p]; rx++) {
-          const VmkBlock* r = &regions[p][ry * rpr[p] + rx];
+          const VmkBlock* r = &merged[p][ry * rpr[p] + rx];
           const uint32_t c = r->chosen;
           if (r->type[c] == VMK_FOUR) continue;
           VmkBlock* tl = &blocks[p][2 * ry * bpr[p] + 2 * rx];
@@ -271,35 +284,41 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, int key,
         }
     }
     clock = Lap(h, VMK_STAGE_MERGE, clock);
-  }
-  // Writing.
-  for (int p = 0; p < VMK_PLANES && ok; p++) {
-    if (!VmkPlaneCoded(h, p)) continue;
-    if (h->cancel == 2) ok = 0;
-    if (!ok) break;
-    VmkStageReport(h, kEncodeText[p]);
-    VmkWriteArgs wa;
-    wa.recon = h->reference[cur ^ 1][p];
-    wa.ref = h->reference[cur][p];
-    wa.src = h->slots[p][slot];
-    wa.width = an[p].width;
-    wa.height = an[p].height;
-    wa.blocks = blocks[p];
-    wa.out = h->bitstream[p];
-    wa.outCapacity = h->bitstreamSize[p];
-    wa.scratch = &ws;
-    VmkPlaneStats stats;
-    lengths[p] = VmkWritePlane(&wa, &stats);
-    if (!lengths[p]) {
-      ok = 0;
-      break;
+    // Writing.
+    uint64_t video = 4;
+    for (int p = 0; p < VMK_PLANES && ok; p++) {
+      if (!VmkPlaneCoded(h, p)) continue;
+      if (h->cancel == 2) ok = 0;
+      if (!ok) break;
+      VmkStageReport(h, kEncodeText[p]);
+      VmkWriteArgs wa;
+      wa.recon = h->reference[cur ^ 1][p];
+      wa.ref = h->reference[cur][p];
+      wa.src = h->slots[p][slot];
+      wa.width = an[p].width;
+      wa.height = an[p].height;
+      wa.blocks = blocks[p];
+      wa.out = h->bitstream[p];
+      wa.outCapacity = h->bitstreamSize[p];
+      wa.scratch = &ws;
+      VmkPlaneStats stats;
+      lengths[p] = VmkWritePlane(&wa, &stats);
+      if (!lengths[p]) {
+        ok = 0;
+        break;
+      }
+      VmkCostModelReport(&h->model[p], &stats);
+      VmkColourBias(&h->model[p], &stats);
+      video += lengths[p] + (p == VMK_ALPHA ? 4 : 0);
     }
-    VmkCostModelReport(&h->model[p], &stats);
-    VmkColourBias(&h->model[p], &stats);
+    clock = Lap(h, VMK_STAGE_WRITE, clock);
+    const uint64_t allowed = (uint64_t)maximum + (uint32_t)(lastStep + VMK_BYTE - 1) / VMK_BYTE;
+    if (!ok || video <= allowed || attempt == 3 || !spend) break;
+    const uint64_t excess = video - maximum;
+    spend = excess < spend ? spend - (uint32_t)excess : 0;
   }
-  clock = Lap(h, VMK_STAGE_WRITE, clock);
   if (!ok) return 0;
-  h->lastBudget = budget;
+  h->lastBudget = spend;
   h->lastStep = (uint32_t)(lastStep + VMK_BYTE - 1) / VMK_BYTE;
   h->refSelect = cur ^ 1;
   for (int p = 0; p < VMK_PLANES; p++)

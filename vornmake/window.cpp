@@ -106,7 +106,7 @@ void VmkWindowEncode(VornMakeHandle* h, int last) {
     if (V > h->maximums[i]) V = h->maximums[i];
     uint32_t lengths[VMK_PLANES], errors[VMK_PLANES];
     h->stageUs[VMK_STAGE_RATE] += PlatClockUs() - clock;
-    if (!VmkEncodeFrame(h, i, (uint32_t)V, key, lengths, errors)) {
+    if (!VmkEncodeFrame(h, i, (uint32_t)V, h->maximums[i], key, lengths, errors)) {
       h->failed = 1;
       return;
     }
