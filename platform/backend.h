@@ -41,5 +41,8 @@ struct PlatWindow {
 // Hands a block the device played to the test tap.
 void PlatSoundTapCall(const uint8_t* data, uint32_t bytes, uint32_t rate, uint32_t bits,
                       uint32_t channels);
+// The event script (script.cpp): loads it for a new window; replays due events.
+void PlatScriptStart(PlatWindow* w);
+int PlatScriptPoll(PlatWindow* w, PlatEvent* e);
 // Window id lookup for the SDL event source.
 PlatWindow* PlatWindowFromId(uint32_t id);

@@ -4,6 +4,7 @@
 #include "platform/backend.h"
 
 static int SdlPoll(PlatWindow* w, PlatEvent* e) {
+  if (PlatScriptPoll(w, e)) return 1;
   SDL_Event ev;
   while (SDL_PollEvent(&ev)) {
     switch (ev.type) {
@@ -56,7 +57,6 @@ static int SdlPoll(PlatWindow* w, PlatEvent* e) {
   return 0;
 }
 
-static void SdlCreated(PlatWindow*) {}
 static void SdlShown(PlatWindow*, int) {}
 
 struct PlatSound {
@@ -109,5 +109,5 @@ static void SdlSoundClose(PlatSound* s) {
   free(s);
 }
 
-const PlatBackEnd kPlatSdlBackEnd = {"sdl", SdlCreated, SdlShown, SdlPoll,
+const PlatBackEnd kPlatSdlBackEnd = {"sdl", PlatScriptStart, SdlShown, SdlPoll,
                                      SdlSoundOpen, SdlSoundPlay, SdlSoundLock, SdlSoundClose};

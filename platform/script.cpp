@@ -1,11 +1,9 @@
-// The headless back end: windows on SDL's dummy video driver, events replayed
-// from a script at their times, and a sound device paced by its own thread.
+// Scripted events: a list of timed events replayed into a window, for
+// headless runs and for driving a real window from a file.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
-
-#include <mutex>
 
 #include "platform/backend.h"
 
@@ -36,15 +34,11 @@ static char* LoadScript() {
   return buf;
 }
 
-static void DummyCreated(PlatWindow* w) {
+void PlatScriptStart(PlatWindow* w) {
   w->script = LoadScript();
   w->scriptPos = w->script;
 }
 
-// A shown window gets the focus, as on a desktop.
-static void DummyShown(PlatWindow* w, int show) {
-  if (show) w->focusPending = 1;
-}
 
 // Parses one script line into e; returns its time, or -1 at the end.
 static long NextLine(const char** pos, PlatEvent* e) {
@@ -94,14 +88,7 @@ static long NextLine(const char** pos, PlatEvent* e) {
   return -1;
 }
 
-static int DummyPoll(PlatWindow* w, PlatEvent* e) {
-  SDL_PumpEvents();
-  SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-  if (w->focusPending) {
-    w->focusPending = 0;
-    e->type = PLAT_EVENT_FOCUS;
-    return 1;
-  }
+int PlatScriptPoll(PlatWindow* w, PlatEvent* e) {
   if (!w->scriptPos) return 0;
   const char* at = w->scriptPos;
   PlatEvent next;
@@ -113,81 +100,6 @@ static int DummyPoll(PlatWindow* w, PlatEvent* e) {
   if ((long)(PlatClockMs() - w->created) < ms) return 0;
   w->scriptPos = at;
   *e = next;
-  if (e->type == PLAT_EVENT_MOVED) {
-    SDL_SetWindowPosition(w->win, e->x, e->y);
-  }
+  if (e->type == PLAT_EVENT_MOVED) SDL_SetWindowPosition(w->win, e->x, e->y);
   return 1;
 }
-
-// ---------------------------------------------------------------- sound
-struct PlatSound {
-  PlatSoundProc proc;
-  void* user;
-  uint32_t rate, bits, channels, samples, bytes;
-  uint8_t* block;
-  PlatThread* thread;
-  volatile int32_t run, playing;
-  std::recursive_mutex lock;
-};
-
-static void Pump(void* arg) {
-  PlatSound* s = (PlatSound*)arg;
-  uint64_t period = (uint64_t)s->samples * 1000000 / s->rate;
-  uint64_t next = PlatClockUs();
-  while (PlatAtomicLoad(&s->run)) {
-    uint64_t now = PlatClockUs();
-    if (now < next) {
-      uint64_t wait = (next - now) / 1000;
-      PlatSleep(wait > 5 ? 5 : wait ? (uint32_t)wait : 1);
-      continue;
-    }
-    next += period;
-    if (now > next + 4 * period) next = now + period;
-    if (!PlatAtomicLoad(&s->playing)) continue;
-    {
-      std::lock_guard<std::recursive_mutex> g(s->lock);
-      s->proc(s->user, s->block, s->bytes);
-    }
-    PlatSoundTapCall(s->block, s->bytes, s->rate, s->bits, s->channels);
-  }
-}
-
-static PlatSound* DummySoundOpen(uint32_t rate, uint32_t bits, uint32_t channels, uint32_t samples,
-                                 PlatSoundProc proc, void* user) {
-  PlatSound* s = new (std::nothrow) PlatSound();
-  if (!s) return nullptr;
-  s->proc = proc;
-  s->user = user;
-  s->rate = rate;
-  s->bits = bits;
-  s->channels = channels;
-  s->samples = samples;
-  s->bytes = samples * channels * bits / 8;
-  s->block = (uint8_t*)calloc(1, s->bytes);
-  s->run = 1;
-  s->thread = s->block ? PlatThreadCreate(Pump, s) : nullptr;
-  if (!s->thread) {
-    free(s->block);
-    delete s;
-    return nullptr;
-  }
-  return s;
-}
-
-static void DummySoundPlay(PlatSound* s, int on) { PlatAtomicStore(&s->playing, on ? 1 : 0); }
-static void DummySoundLock(PlatSound* s, int lock) {
-  if (lock)
-    s->lock.lock();
-  else
-    s->lock.unlock();
-}
-static void DummySoundClose(PlatSound* s) {
-  PlatAtomicStore(&s->run, 0);
-  PlatThreadJoin(s->thread);
-  free(s->block);
-  delete s;
-}
-
-const PlatBackEnd kPlatDummyBackEnd = {"dummy", DummyCreated, DummyShown, DummyPoll,
-                                       DummySoundOpen, DummySoundPlay, DummySoundLock,
-                                       DummySoundClose};
