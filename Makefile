@@ -7,7 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 CMAKE_ARGS ?=
 CTEST_JOBS ?= 2
 FUZZ_SECONDS ?= 60
-VECTORS    ?= $(abspath ../shared/vectors)
+VECTORS    ?= $(firstword $(wildcard $(abspath ../shared/vectors) /work/shared/vectors))
 
 .PHONY: all setup build test test-asan demo fuzz bench clean
 

@@ -78,6 +78,11 @@ static inline void PlatAtomicStore(volatile int32_t* p, int32_t v) { __atomic_st
 // Monotonic milliseconds since the first call of either function.
 uint32_t PlatClockMs(void);
 uint64_t PlatClockUs(void);
+// Tests drive time with a hook returning microseconds (null: the real
+// clock). Returns the hook installed before. Only this copy of the layer
+// sees it (not the copies inside the shared libraries).
+typedef uint64_t (*PlatClockHook)(void);
+PlatClockHook PlatClockSetHook(PlatClockHook hook);
 
 // ---------------------------------------------------------------- settings
 // win.ini: the file named by $KOR_INI, else $XDG_CONFIG_HOME/kor/win.ini

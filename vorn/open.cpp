@@ -10,6 +10,7 @@
 #include <string.h>
 
 #include "vorn/alloc.h"
+#include "vorn/audio.h"
 #include "vorn/internal.h"
 
 // Largest picture side; beyond it the buffers alone would need gigabytes.
@@ -243,37 +244,56 @@ static void OpenSound(VornHandle* h, uint32_t openFlags) {
   if (track < 0 || !open) return;
   uint32_t format = VornTrackFormat(h, (uint32_t)track);
   if (!(format & VORN_TRACK_SOUND)) return;
-  uint64_t rate = format & VORN_TRACK_RATE_MASK;
-  // Sound follows a changed frame rate.
+  uint32_t trackRate = format & VORN_TRACK_RATE_MASK;
+  uint64_t rate = trackRate;
+  // Sound follows a changed frame rate: the back end plays it faster or
+  // slower. The decoder keeps the track's own rate, on which its block
+  // length and bands depend.
   if (h->rate && h->rateDivisor && h->fileRate)
     rate = rate * h->fileRateDivisor * h->rate / ((uint64_t)h->fileRate * h->rateDivisor);
   uint32_t bits = format & VORN_TRACK_16BIT ? 16 : 8;
   uint32_t channels = format & VORN_TRACK_STEREO ? 2 : 1;
   uint32_t want = VornTrackBuffer(h, (uint32_t)track);
-  if (want > kMaxSoundRing || rate > 0x7FFFFFFF) return;
-  memset(&h->sound, 0, sizeof h->sound);
-  if (!open(&h->sound, (uint32_t)rate, bits, channels, h->flags, h)) return;
+  if (want > kMaxSoundRing || rate > 0x7FFFFFFF || rate == 0) return;
+  VornSoundOut* s = &h->sound;
+  memset(s, 0, sizeof *s);
+  s->rate = (uint32_t)rate;
+  s->bits = bits;
+  s->channels = channels;
+  if (!open(s, (uint32_t)rate, bits, channels, h->flags, h)) {
+    memset(s, 0, sizeof *s);
+    return;
+  }
+  s->rate = (uint32_t)rate;
+  s->bits = bits;
+  s->channels = channels;
   uint32_t size = (want + 255) & ~255u;
   if (!size) size = 256;
   h->soundRing = (uint8_t*)CountedAlloc(h, size);
+  VornSoundFillDefaults(s);
   if (!h->soundRing) {
-    if (h->sound.close) h->sound.close(&h->sound);
+    s->close(s);
+    VornFree(h->soundRing);
+    h->soundRing = nullptr;
+    memset(s, 0, sizeof *s);
     return;
   }
   VornSoundTrackCount(1);
-  h->sound.open = 1;
+  s->open = 1;
   h->soundTrack = (int32_t)track;
   h->soundTo8Bit = bits == 8;
   h->soundRingSize = size;
   h->soundRingEnd = h->soundRing + size;
   h->soundWrite = h->soundRead = h->soundRing;
-  uint32_t latency = h->sound.latency < 750 ? h->sound.latency : 750;
+  uint32_t latency = s->latency < 750 ? s->latency : 750;
   uint64_t fill = (uint64_t)channels * rate * 2 * (750 - latency) / 1000 & ~(uint64_t)3;
   h->soundStartFill = fill < size ? (uint32_t)fill : size;
-  // Hook: the track's audio decoder is created here for (rate, channels).
-  h->audio = nullptr;
+  // A decoder that cannot be made leaves the track silent.
+  h->audio = VornAudioOpen(trackRate, channels, 1);
   uint64_t tail = (3 * (uint64_t)h->fileRate) / (4 * (uint64_t)h->fileRateDivisor);
   h->soundEndFrame = tail < h->frames ? h->frames - (uint32_t)tail : 0;
+  // The stream counts as started: the back end plays once it has enough.
+  h->soundRunning = 1;
 }
 
 static VornHandle* Fail(VornHandle* h, VornReader* r, const char* text) {
@@ -450,14 +470,13 @@ extern "C" VornHandle* VornOpen(const char* name, uint32_t flags) {
 
 extern "C" void VornClose(VornHandle* h) {
   if (!h) return;
-  // Pause first (the playback clock's pause, when it lands, goes here).
-  h->paused = 1;
-  if (h->soundTrack >= 0 && h->sound.pause) h->sound.pause(&h->sound, 1);
+  VornSetPaused(h, 1);
   VornThreadStop(h);
   if (h->soundTrack >= 0) {
-    if (h->sound.close) h->sound.close(&h->sound);
+    VornSoundStop(h);
+    h->sound.close(&h->sound);
     VornSoundTrackCount(-1);
-    // Hook: the track's audio decoder is freed here.
+    VornAudioClose(h->audio);
     h->audio = nullptr;
   }
   if (h->reader.close) CloseReader(&h->reader);

@@ -173,26 +173,71 @@ int VornFileReaderOpen(VornReader* r, const char* name, uint32_t flags);
 void VornSetCustomReader(VornReaderOpen open);
 
 // ---------------------------------------------------------------- sound output
-typedef struct VornSoundOut VornSoundOut;
-// The back end of the playing track: operations, then shared fields.
+// The sound back end of the playing track. VornOpen zero-fills the record and
+// calls the installed track-open function, which fills in the eight
+// operations (all of them, none null), the shared fields below and its own
+// state (backEnd), and returns 1; on failure it returns 0 with everything of
+// its own released (the decoder then calls nothing on the record).
+//
+// The decoder keeps the track's decoded sound (16-bit, channels interleaved)
+// in a ring and moves it into the back end's segments (VornFeedSound): while
+// ready() is 1 and the ring holds more than segmentSourceBytes (at the end of
+// the file: anything), it calls getSegment(), fills the segment from the
+// ring, converting to 8-bit unsigned samples for an 8-bit track, and
+// commit()s it.
+//
+// Threads: the decoder never runs two operations of one record at the same
+// time. ready, getSegment, commit, pause and startStop are called with the
+// handle's sound-ring lock held, on the player's thread or the decoder's
+// background thread; close is called by VornClose after the background
+// thread has ended. A back end with a device thread of its own (an audio
+// callback) guards what it shares with that thread itself. No operation may
+// call back into the decoder.
 struct VornSoundOut {
+  // 1 when a segment can be filled now. Never blocks.
   int (*ready)(VornSoundOut* s);
+  // Called only after ready() returned 1: the segment to fill (*data, *bytes
+  // of output-format sound, the same size for every segment); 1, or 0 when
+  // there is none after all.
   int (*getSegment)(VornSoundOut* s, uint8_t** data, uint32_t* bytes);
+  // Queues the segment got last with bytes (<= its size, a whole number of
+  // sample frames) of sound; fewer bytes than the segment's size happen at
+  // the end of the sound: only those are played (or the rest is silence).
+  // Returns 1.
   int (*commit)(VornSoundOut* s, uint32_t bytes);
+  // For the player (its scales); the decoder never calls them.
   void (*setVolume)(VornSoundOut* s, uint32_t volume);
   void (*setPan)(VornSoundOut* s, uint32_t pan);
+  // on 1: hold the play position, keeping what is queued; on 0: go on.
   void (*pause)(VornSoundOut* s, int on);
+  // start 0: stop playing and drop everything queued; afterwards ready()
+  // may hand out segments again, which are held until start. start 1: play
+  // again (from the segments committed since, once primed as after the
+  // open). Returns the resulting state: 1 playing (or priming), 0 stopped.
+  // A freshly opened back end is started: it begins to play by itself once
+  // it has been given enough segments.
   int (*startStop)(VornSoundOut* s, int start);
+  // Stops and releases everything of the back end. Called once.
   void (*close)(VornSoundOut* s);
-  uint32_t segmentSourceBytes;  // decoded 16-bit bytes one segment takes
-  volatile int32_t underrun;    // set by the back end when it played silence
-  uint32_t open;
-  uint32_t latency;             // ms queued ahead of the play position
-  uint32_t rate, bits, channels;
+
+  // Set by the back end at open, except where said:
+  uint32_t segmentSourceBytes;  // decoded 16-bit bytes one segment takes: the
+                                // segment's bytes, doubled for 8-bit output
+  volatile int32_t underrun;    // set (PlatAtomicStore 1) whenever the device
+                                // had to play silence because no segment came
+                                // in time; the decoder clears it
+  uint32_t open;                // set by the decoder: 1 while the track is open
+  uint32_t latency;             // ms of sound queued ahead of the play position
+                                // once playing (0-750); the decoder keeps
+                                // 750 ms less this in hand at start-up
+  uint32_t rate, bits, channels;  // set by the decoder before the open call:
+                                  // the output format asked for
   void* backEnd;                // the back end's own state
 };
-// Opens a track on a back end: (record, rate, 8 or 16 bits, 1 or 2 channels,
-// handle flags, handle) -> 1 on success.
+// Opens a track on a back end: (record, rate in Hz, 8 or 16 bits, 1 or 2
+// channels, handle flags, handle) -> 1 on success. The rate follows a
+// changed frame rate; the handle is not yet fully set up (keep the pointer
+// only for identification).
 typedef int (*VornSoundTrackOpen)(VornSoundOut* s, uint32_t rate, uint32_t bits,
                                   uint32_t channels, uint32_t handleFlags, VornHandle* h);
 // A sound system: returns its track-open function, or null.
@@ -200,7 +245,9 @@ typedef VornSoundTrackOpen (*VornSoundSystem)(void* arg);
 // Installs the back end the next opens use; 0 when a different system is
 // asked for while tracks are open (a null system removes it).
 int VornSelectSoundOutput(VornSoundSystem system, void* arg);
-// Moves decoded sound into the back end.
+// Moves decoded sound from the ring into the back end; does nothing when
+// another thread is at it. The background thread calls it every 10 ms, and
+// the decoder's calls call it too.
 void VornFeedSound(VornHandle* h);
 
 // Audio decoder instance of the playing track (the audio decoder's own).
@@ -347,6 +394,76 @@ void VornSeekFrame(VornHandle* h, uint32_t n);
 uint32_t VornDecodeFrame(VornHandle* h);
 // Goes to the next frame, or to frame 1 after the last.
 void VornAdvanceFrame(VornHandle* h);
+
+// ---------------------------------------------------------------- pacing
+// Per frame: VornTooEarly until 0, VornDecodeFrame, VornCopyFrame,
+// VornChangedRects, show the rectangles, VornAdvanceFrame.
+//
+// 1 while it is too early for the next frame (or paused, or the sound is
+// stopped), 0 when the caller should decode now.
+uint32_t VornTooEarly(VornHandle* h);
+// Converts the newest picture into dest (copy flags: format code and
+// VORN_COPY_* of vorn/convert.h; the handle adds its display option,
+// luminance-only and chroma-order bits). pitch < 0 is a bottom-up buffer.
+// 0 when converted in time; 1 when late: with a playing track and not
+// never-skip (VORN_COPY_NEVER_SKIP or VORN_OPEN_NOSKIP) nothing is converted
+// and the changed areas add up until the next converted copy.
+uint32_t VornCopyFrame(VornHandle* h, void* dest, int32_t pitch, int32_t height, int32_t x,
+                       int32_t y, uint32_t flags);
+// Changed areas of the last decoded frame, in output pixels, into
+// h->rects; returns their count (0-8). Copy flags: VORN_RECTS_NONE gives 0,
+// VORN_RECTS_ONE one bounding rectangle.
+enum { VORN_RECTS_ONE = 0x08000000, VORN_RECTS_NONE = 0x04000000 };
+int32_t VornChangedRects(VornHandle* h, uint32_t flags);
+// Pauses (on non-zero) or resumes; returns the new state (0 or 1).
+uint32_t VornSetPaused(VornHandle* h, uint32_t on);
+
+// Statistics over the last k frames (VornReadRecent). Times in ms.
+typedef struct VornRecent {
+  uint32_t frame;                       // frame number shown
+  uint32_t rate, rateDivisor;           // in use
+  uint32_t frames;                      // k: frames in the window
+  uint32_t windowTime;                  // at least 1
+  uint32_t videoTime, audioTime;
+  uint32_t frameReadTime;
+  uint32_t backgroundTime;              // read-ahead while the decoder was idle
+  uint32_t busyReadAheadTime;           // read-ahead while it was busy
+  uint32_t blitTime;
+  uint32_t fillTarget, fill;            // read buffer
+  uint32_t dataRate;                    // bytes per second
+} VornRecent;
+
+// Statistics of the whole playback (VornReadTotals). Times in ms.
+typedef struct VornTotals {
+  uint32_t width, height;
+  uint32_t playTime;                    // since the first decoded frame
+  uint32_t fileRate, fileRateDivisor;
+  uint32_t rate, rateDivisor;           // in use
+  uint32_t openTime;
+  uint32_t frames, framesPlayed;
+  uint32_t skippedFrames;               // always 0: only copies are skipped
+  uint32_t skippedBlits, soundSkips;
+  uint32_t blitTime, frameReadTime, videoTime, audioTime;
+  uint32_t backgroundTime, busyReadAheadTime;
+  uint32_t deviceSpeed;                 // bytes per second
+  uint32_t slowest, secondSlowest;
+  uint32_t slowestFrame, secondSlowestFrame;
+  uint32_t averageDataRate;             // bytes per second
+  uint32_t averageFrameSize;
+  uint32_t totalMemory;
+  uint32_t readBufferSize, highestFill;
+  uint32_t peakSecondBytes, peakSecondFrame;  // the frame is 1-based
+} VornTotals;
+
+// k 0 (or at least the frames in one second) means one second less a frame.
+void VornReadRecent(VornHandle* h, VornRecent* r, uint32_t k);
+void VornReadTotals(VornHandle* h, VornTotals* t);
+
+// Finds the packet of track `track` in a frame's data: *packet (after its
+// length word, null when empty) and *packetBytes. Returns the offset of the
+// video data, or -1 when the packets do not fit the frame.
+int64_t VornFramePacket(const uint8_t* frame, uint32_t frameBytes, uint32_t trackCount,
+                        uint32_t track, const uint8_t** packet, uint32_t* packetBytes);
 
 // ---------------------------------------------------------------- memory
 // The decoder's allocator: zero-filled blocks aligned to 32 bytes. An
