@@ -43,6 +43,7 @@ static void OnEvent(PlayerState* st, const PlatEvent& e) {
   uint32_t mask = (uint32_t)st->sw.controls;
   switch (e.type) {
     case PLAT_EVENT_CHAR:
+    if (st->keyCount < 32) st->keyFrames[st->keyCount++] = st->framesShown;
       if (e.code == ' ') {
         if (!(mask & 1)) {
           st->paused = ~st->paused;
@@ -93,16 +94,16 @@ static void OnEvent(PlayerState* st, const PlatEvent& e) {
 static void DrawStats(PlayerState* st) {
   VornRecent r;
   VornReadRecent(st->handle, &r, 0);
-  uint32_t ms = r.windowMs ? r.windowMs : 1;
+  uint32_t ms = r.windowTime ? r.windowTime : 1;
   uint32_t fps = (uint32_t)((uint64_t)r.frames * 10000 / ms);
   uint32_t buf = (uint32_t)(((uint64_t)r.fill + 1) * 1000 / ((uint64_t)r.fillTarget + 1) + 5) / 10;
   snprintf(st->statsText, sizeof st->statsText,
            "Fr: %i, FPS: %i.%0i, Buf: %i%%, Vid: %i%%, Aud: %i%%, Blit: %i%%, Read: %i%%, Back: %i%%, Rate: %i",
-           (int)r.frameNumber, (int)(fps / 10), (int)(fps % 10), (int)buf,
-           (int)((uint64_t)r.videoMs * 100 / ms), (int)((uint64_t)r.audioMs * 100 / ms),
-           (int)((uint64_t)r.blitMs * 100 / ms),
-           (int)(((uint64_t)r.frameReadMs + r.backgroundMs) * 100 / ms),
-           (int)((uint64_t)r.busyMs * 100 / ms), (int)r.dataRate);
+           (int)r.frame, (int)(fps / 10), (int)(fps % 10), (int)buf,
+           (int)((uint64_t)r.videoTime * 100 / ms), (int)((uint64_t)r.audioTime * 100 / ms),
+           (int)((uint64_t)r.blitTime * 100 / ms),
+           (int)(((uint64_t)r.frameReadTime + r.backgroundTime) * 100 / ms),
+           (int)((uint64_t)r.busyReadAheadTime * 100 / ms), (int)r.dataRate);
   PlatRect rc = st->statsRect;
   if (rc.w <= 0 || rc.h <= 0) return;
   uint32_t* px = (uint32_t*)calloc((size_t)rc.w * rc.h, 4);
@@ -304,6 +305,8 @@ static int PlayFile(PlayerState* st) {
   st->handle = OpenName(st, &error);
   if (!st->handle) return -Fail(st, error && *error ? error : "Error opening file.");
   VornHandle* h = st->handle;
+  size_t used = strlen(st->opened);
+  snprintf(st->opened + used, sizeof st->opened - used, "%s\n", st->name);
   // Output size.
   uint32_t bw, bh;
   st->displayFlags &= ~PLAYER_STRETCH_MASK;
@@ -338,6 +341,15 @@ static int PlayFile(PlayerState* st) {
     PlatScreenSize(&st->screenWidth, &st->screenHeight, nullptr);
   }
   PlayerDisplaySetStretch(d, ow, oh);
+  st->pictureWidth = (int32_t)h->width;
+  st->pictureHeight = (int32_t)h->height;
+  st->outputWidth = d->outputWidth;
+  st->outputHeight = d->outputHeight;
+  st->handleFlags = h->flags;
+  st->rate = h->rate;
+  st->rateDivisor = h->rateDivisor;
+  st->stretchFlags = st->displayFlags & PLAYER_STRETCH_MASK;
+  snprintf(st->styleName, sizeof st->styleName, "%s", PlayerDisplayStyleName(d));
   // Window position.
   int32_t winW = d->outputWidth, winH = d->outputHeight;
   if (st->x == -3000) {

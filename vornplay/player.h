@@ -6,7 +6,7 @@
 
 #include "platform/plat.h"
 #include "vornplay/display.h"
-#include "vornplay/pending.h"
+#include "vorn/vorn.h"
 
 enum { PLAYER_LINE = 1024, PLAYER_NAME = 2048, PLAYER_STORED = 512 };
 
@@ -50,6 +50,14 @@ typedef struct PlayerState {
   int32_t endCardShown;      // the end card opened
   char statsText[160];       // the last statistics line
   char lastUrl[160];         // the last page opened
+  char opened[PLAYER_LINE];  // names opened, one per line
+  int32_t pictureWidth, pictureHeight;  // handle size of the last file
+  int32_t outputWidth, outputHeight;
+  uint32_t handleFlags, rate, rateDivisor;
+  uint32_t stretchFlags;     // stretch kinds asked of the last display
+  char styleName[64];
+  uint32_t keyFrames[32];    // frames shown when each key arrived
+  int32_t keyCount;
 } PlayerState;
 
 // Runs the player on a stored command line (null: the program's own) and

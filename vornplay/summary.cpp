@@ -37,15 +37,15 @@ void PlayerSummaryText(char* out, uint32_t size, const VornTotals* t, const Play
     Tenths(played, sizeof played, (uint64_t)t->rate * 10 / t->rateDivisor);
     strcat(played, " frames/sec");
   }
-  Tenths(obtained, sizeof obtained, t->playMs ? (uint64_t)t->framesPlayed * 10000 / t->playMs : 0);
-  const uint32_t parts[6] = {t->videoMs, t->audioMs, t->blitMs, t->frameReadMs, t->busyMs, t->backgroundMs};
-  for (int i = 0; i < 6; i++) Tenths(pct[i], sizeof pct[i], Part(parts[i], t->playMs));
-  PlayerDuration(playTime, sizeof playTime, t->playMs);
-  PlayerDuration(openTime, sizeof openTime, t->openMs);
-  Tenths(slow, sizeof slow, 10000 / (t->slowestMs ? t->slowestMs : 1));
+  Tenths(obtained, sizeof obtained, t->playTime ? (uint64_t)t->framesPlayed * 10000 / t->playTime : 0);
+  const uint32_t parts[6] = {t->videoTime, t->audioTime, t->blitTime, t->frameReadTime, t->busyReadAheadTime, t->backgroundTime};
+  for (int i = 0; i < 6; i++) Tenths(pct[i], sizeof pct[i], Part(parts[i], t->playTime));
+  PlayerDuration(playTime, sizeof playTime, t->playTime);
+  PlayerDuration(openTime, sizeof openTime, t->openTime);
+  Tenths(slow, sizeof slow, 10000 / (t->slowest ? t->slowest : 1));
   if (t->framesPlayed >= 2) {
     char v[32];
-    Tenths(v, sizeof v, 10000 / (t->secondSlowestMs ? t->secondSlowestMs : 1));
+    Tenths(v, sizeof v, 10000 / (t->secondSlowest ? t->secondSlowest : 1));
     snprintf(second, sizeof second, "Second slowest frame: %i (%s frames/sec)\n",
              (int)t->secondSlowestFrame, v);
   }
@@ -65,8 +65,8 @@ void PlayerSummaryText(char* out, uint32_t size, const VornTotals* t, const Play
            (int)t->width, (int)t->height, fileRate, (int)t->frames, (int)t->framesPlayed, played,
            obtained, (int)t->skippedFrames, (int)t->skippedBlits, (int)t->soundSkips, pct[0], pct[1],
            pct[2], pct[3], pct[4], pct[5], (int)t->deviceSpeed, playTime, openTime,
-           (int)t->slowestFrame, slow, second, (int)t->averageRate, (int)t->averageFrame,
-           (int)t->peakRate, (int)t->peakFrame, (int)t->totalMemory, (int)t->readBuffer,
+           (int)t->slowestFrame, slow, second, (int)t->averageDataRate, (int)t->averageFrameSize,
+           (int)t->peakSecondBytes, (int)t->peakSecondFrame, (int)t->totalMemory, (int)t->readBufferSize,
            (int)t->highestFill, PlayerDisplayStyleName(d), d ? (int)d->screenWidth : (int)sw,
            d ? (int)d->screenHeight : (int)sh, d ? (int)d->screenBits : (int)bits);
 }
