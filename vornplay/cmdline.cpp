@@ -193,8 +193,8 @@ int PlayerParseRational(const char* text, int32_t* num, int32_t* den) {
   if (text[used] == ';') {
     int64_t n2, d2;
     int more = Decimal(text + used + 1, &n2, &d2);
-    if (more) {
-      used += 1 + more;
+    if (more) used += 1 + more;
+    if (more && n2 != 0) {
       // (n/d) / (n2/d2), reduced after each step.
       int64_t a = n * d2, b = d * n2;
       if (b < 0) {
