@@ -156,7 +156,16 @@ static int DsCommit(VornSoundOut* o, uint32_t bytes) {
   PlatSoundLock(s->dev);
   s->written[s->writable] = 1;
   PlatSoundUnlock(s->dev);
-  if (!s->playing) s->primed++;
+  if (!s->playing) {
+    // A short segment is the end of the sound for now: play what is there
+    // (the segments not primed hold silence).
+    s->primed = bytes < s->segmentBytes ? kSegments : s->primed + 1;
+    if (s->primed == kSegments) {
+      PlatSoundLock(s->dev);
+      for (uint32_t& w : s->written) w = 1;
+      PlatSoundUnlock(s->dev);
+    }
+  }
   s->writable = -1;
   return 1;
 }

@@ -123,17 +123,14 @@ static int WaveCommit(VornSoundOut* o, uint32_t bytes) {
   s->writable = -1;
   s->lastWritten = h;
   if (!s->started) {
-    // Segments are consecutive: header 0 takes them all at the start.
+    // Segments are consecutive: header 0 takes them all at the start. A
+    // short segment is the end of the sound for now: it starts the stream
+    // too, so that sound shorter than the pre-roll is played.
     s->bytesBeforeStart = h * s->segmentBytes + bytes;
-    if (s->bytesBeforeStart > s->preroll || h == kHeaders - 1) {
+    if (s->bytesBeforeStart > s->preroll || bytes < s->segmentBytes || h == kHeaders - 1) {
       s->started = 1;
       Queue(s, 0, s->bytesBeforeStart);
       PlatSoundPlay(s->dev, 1);
-    } else {
-      // Short segments before the start leave a gap: pad it with silence.
-      if (bytes < s->segmentBytes)
-        memset(s->headers[h].data + bytes, s->bits == 8 ? 0x80 : 0, s->segmentBytes - bytes);
-      s->bytesBeforeStart = (h + 1) * s->segmentBytes;
     }
     return 1;
   }
@@ -148,9 +145,9 @@ static void Regain(WaveState* s) {
     l = (uint32_t)((uint64_t)v * (65536 - a) / 32769);
   else
     r = (uint32_t)((uint64_t)v * a / 32767);
-  // waveOut levels are 0..65535 per channel.
-  s->gainLeft = (uint32_t)((uint64_t)l * 2 * 65536 / 65535);
-  s->gainRight = (uint32_t)((uint64_t)r * 2 * 65536 / 65535);
+  // The stored volume's full scale (32767) plays at full level.
+  s->gainLeft = (uint32_t)((uint64_t)l * 65536 / 32767);
+  s->gainRight = (uint32_t)((uint64_t)r * 65536 / 32767);
   if (s->gainLeft > 65536) s->gainLeft = 65536;
   if (s->gainRight > 65536) s->gainRight = 65536;
 }

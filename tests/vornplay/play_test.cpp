@@ -293,3 +293,30 @@ TEST_F(Play, ProgramWithAppendedFileAndStoredLine) {
 }
 
 }  // namespace
+
+namespace {
+
+int SummaryValue(const std::string& text, const char* key) {
+  size_t at = text.find(key);
+  return at == std::string::npos ? -1 : atoi(text.c_str() + at + strlen(key));
+}
+
+// A slow device makes frames late: with sound the copies are skipped (the
+// sound's clock is never moved), unless /N; every frame is still decoded.
+TEST_F(Play, LateFramesSkipBlitsWithSound) {
+  struct Case {
+    const char* sw;
+    bool skips;
+  };
+  static const Case kCases[] = {{"", true}, {" /N", false}, {" /Z", true}};
+  for (const Case& c : kCases) {
+    ASSERT_EQ(Run(Vec(kSound) + " /S /M150000 /G /E65536" + c.sw), 0) << c.sw;
+    ASSERT_EQ(g_boxes.size(), 1u);
+    const std::string& t = g_boxes[0].text;
+    EXPECT_EQ(SummaryValue(t, "Total frames played: "), 6) << t;
+    EXPECT_EQ(SummaryValue(t, "Skipped blits: ") > 0, c.skips) << c.sw << "\n" << t;
+    EXPECT_EQ(SummaryValue(t, "Skipped frames: "), 0);
+  }
+}
+
+}  // namespace
