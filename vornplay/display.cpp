@@ -294,7 +294,8 @@ void PlayerDisplayUnlock(PlayerDisplay* d) {
 
 void PlayerDisplayShow(PlayerDisplay* d, const VornRect* rects, int32_t count) {
   if (!d || count == 0) return;
-  if (d->primary) return;
+  // The primary is shown as written; only a repaint shows it again.
+  if (d->primary && rects) return;
   if (!rects || d->overlay) {
     ShowWhole(d);
     return;

@@ -33,6 +33,20 @@ static void BlackOut(PlayerState* st) {
   if (st->window) PlatWindowFill(st->window, nullptr, 0);
 }
 
+// Black everywhere but the picture, whose pixels may be the window's own
+// (the primary style) and are shown again after it.
+static void BlackOutAround(PlayerState* st) {
+  PlayerDisplay* d = st->display;
+  if (!d) {
+    BlackOut(st);
+    return;
+  }
+  int32_t x0 = d->clientX, y0 = d->clientY, x1 = x0 + d->outputWidth, y1 = y0 + d->outputHeight;
+  const PlatRect bands[4] = {{0, 0, 4096, y0}, {0, y1, 4096, 4096}, {0, y0, x0, y1 - y0}, {x1, y0, 4096, y1 - y0}};
+  for (const PlatRect& r : bands)
+    if (r.w > 0 && r.h > 0) PlatWindowFill(st->window, &r, 0);
+}
+
 static void TakeSummary(PlayerState* st) {
   VornReadTotals(st->handle, &st->summary);
   st->haveSummary = 1;
@@ -72,7 +86,7 @@ static void OnEvent(PlayerState* st, const PlatEvent& e) {
       st->focus = 0;
       break;
     case PLAT_EVENT_PAINT:
-      if (!st->noBlackFill) BlackOut(st);
+      if (!st->noBlackFill) BlackOutAround(st);
       PlayerDisplayShow(st->display, nullptr, 1);
       break;
     case PLAT_EVENT_MOVED:
