@@ -396,7 +396,6 @@ static int PlayFile(PlayerState* st) {
   }
   st->winWidth = winW;
   st->winHeight = winH;
-  if (s.fullScreen) PlatWindowFullscreen(st->window, 1);
   PlatWindowPlace(st->window, placeX, placeY, winW, winH);
   PlatWindowShow(st->window, 1);
   if (!st->noBlackFill) BlackOut(st);
