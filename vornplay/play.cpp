@@ -55,9 +55,11 @@ static void TakeSummary(PlayerState* st) {
 // ---------------------------------------------------------------- window procedure
 static void OnEvent(PlayerState* st, const PlatEvent& e) {
   uint32_t mask = (uint32_t)st->sw.controls;
+  if ((e.type == PLAT_EVENT_CHAR || e.type == PLAT_EVENT_FOCUS || e.type == PLAT_EVENT_UNFOCUS) &&
+      st->eventCount < 32)
+    st->eventFrames[st->eventCount++] = st->framesShown;
   switch (e.type) {
     case PLAT_EVENT_CHAR:
-    if (st->keyCount < 32) st->keyFrames[st->keyCount++] = st->framesShown;
       if (e.code == ' ') {
         if (!(mask & 1)) {
           st->paused = ~st->paused;

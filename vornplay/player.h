@@ -56,8 +56,8 @@ typedef struct PlayerState {
   uint32_t handleFlags, rate, rateDivisor;
   uint32_t stretchFlags;     // stretch kinds asked of the last display
   char styleName[64];
-  uint32_t keyFrames[32];    // frames shown when each key arrived
-  int32_t keyCount;
+  uint32_t eventFrames[32];  // frames shown when each key or focus change came
+  int32_t eventCount;
 } PlayerState;
 
 // Runs the player on a stored command line (null: the program's own) and

@@ -133,22 +133,36 @@ TEST_F(Play, ControlsDisabled) {
   ASSERT_EQ(Run(Vec(kSmall) + " /L /F30 /U7",
                 "100 key esc\n150 key dot\n200 key space\n250 key enter\n600 close\n"), 0);
   EXPECT_FALSE(St().endCardShown);
-  ASSERT_EQ(St().keyCount, 4);
+  ASSERT_EQ(St().eventCount, 5);  // the focus on showing, then the keys
   // Space did not pause: frames kept coming.
-  EXPECT_GT(St().framesShown, St().keyFrames[2] + 5);
+  EXPECT_GT(St().framesShown, St().eventFrames[3] + 5);
   EXPECT_STREQ(St().opened, (Vec(kSmall) + "\n").c_str());
 }
 
 TEST_F(Play, SpaceAndEnterStep) {
   ASSERT_EQ(Run(Vec(kSmall) + " /L /F20",
                 "150 key space\n400 key enter\n650 key enter\n900 key space\n1100 key esc\n"), 0);
-  ASSERT_EQ(St().keyCount, 5);
-  const uint32_t* k = St().keyFrames;
+  ASSERT_EQ(St().eventCount, 6);
+  const uint32_t* k = St().eventFrames + 1;
   EXPECT_GE(k[0], 2u);
   EXPECT_EQ(k[1], k[0]);      // paused
   EXPECT_EQ(k[2], k[0] + 1);  // one frame per Enter
   EXPECT_EQ(k[3], k[0] + 2);
   EXPECT_GT(k[4], k[3] + 2);  // running again
+}
+
+TEST_F(Play, FocusLossPausesUnlessJ) {
+  for (bool j : {false, true}) {
+    ASSERT_EQ(Run(Vec(kSmall) + " /L /F20" + (j ? " /J" : ""), "150 unfocus\n500 focus\n750 key esc\n800 key esc\n"), 0);
+    ASSERT_EQ(St().eventCount, 5);
+    const uint32_t* k = St().eventFrames + 1;
+    if (j) {
+      EXPECT_GT(k[1], k[0] + 3);
+    } else {
+      EXPECT_EQ(k[1], k[0]);  // no frame while the focus was away
+    }
+    EXPECT_GT(k[2], k[1] + 1);  // and frames again once it is back
+  }
 }
 
 TEST_F(Play, ListsAndLoops) {
