@@ -233,6 +233,8 @@ PlatSurface* PlatSurfaceCreate(PlatWindow* w, int kind, uint32_t fourcc, int32_t
                                int32_t height);
 void PlatSurfaceDestroy(PlatSurface* s);
 void PlatSurfaceFormat(PlatSurface* s, PlatPixelFormat* f);
+// Pixel size of the memory (YUV surfaces round the picture size up to even).
+void PlatSurfaceSize(PlatSurface* s, int32_t* width, int32_t* height);
 // Pixels keep their content between locks. YV12: the Y plane (pitch x
 // height), then V and U (pitch / 2 x height / 2 each).
 int PlatSurfaceLock(PlatSurface* s, uint8_t** pixels, int32_t* pitch);

@@ -136,8 +136,8 @@ static void ClearPixels(PlayerDisplay* d) {
     return;
   }
   if (fmt == VORN_FMT_YV12) {
-    memset(p, 16, (size_t)pitch * d->height);
-    memset(p + (size_t)pitch * d->height, 128, 2 * (size_t)(pitch / 2) * (d->height / 2));
+    memset(p, 16, (size_t)pitch * d->lockHeight);
+    memset(p + (size_t)pitch * d->lockHeight, 128, 2 * (size_t)(pitch / 2) * (d->lockHeight / 2));
     return;
   }
   int32_t bytes = d->primary ? d->bytesPerPixel * d->width : pitch;
@@ -270,6 +270,9 @@ int PlayerDisplayLock(PlayerDisplay* d) {
   }
   d->pixels = p;
   d->pitch = pitch;
+  // YV12 planes follow each other after the surface's (even) rows.
+  d->lockHeight = d->height;
+  if ((d->copyFlags & VORN_COPY_FORMAT) == VORN_FMT_YV12) PlatSurfaceSize(d->surface, nullptr, &d->lockHeight);
   return 1;
 }
 

@@ -34,6 +34,7 @@ typedef struct PlayerDisplay {
   uint32_t copyFlags;
   uint8_t* pixels;                    // between lock and unlock
   int32_t pitch;
+  int32_t lockHeight;                 // rows of the locked memory (the copy's height)
   int32_t frameLeft, frameTop;
   int32_t screenWidth, screenHeight, screenBits;
   int32_t frameWidth, frameHeight;

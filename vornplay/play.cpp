@@ -136,7 +136,7 @@ static void FrameStep(PlayerState* st) {
   VornDecodeFrame(h);
   PlayerDisplay* d = st->display;
   if (PlayerDisplayLock(d)) {
-    VornCopyFrame(h, d->pixels, d->pitch, d->height, 0, 0, d->copyFlags);
+    VornCopyFrame(h, d->pixels, d->pitch, d->lockHeight, 0, 0, d->copyFlags);
     PlayerDisplayUnlock(d);
   }
   uint32_t n = VornChangedRects(h, d ? d->copyFlags : 0);

@@ -159,7 +159,7 @@ static int DsCommit(VornSoundOut* o, uint32_t bytes) {
   if (!s->playing) {
     // A short segment is the end of the sound for now: play what is there
     // (the segments not primed hold silence).
-    s->primed = bytes < s->segmentBytes ? kSegments : s->primed + 1;
+    s->primed = bytes < s->segmentBytes ? (uint32_t)kSegments : s->primed + 1;
     if (s->primed == kSegments) {
       PlatSoundLock(s->dev);
       for (uint32_t& w : s->written) w = 1;

@@ -161,8 +161,6 @@ static void Compose(PlatWindow* w) {
   SDL_SetRenderDrawColor(w->renderer, 0, 0, 0, 255);
   SDL_RenderClear(w->renderer);
   if (w->backdrop) {
-    if (!w->backdropTex || w->backdrop->w == 0) {
-    }
     int tw = 0, th = 0;
     if (w->backdropTex) SDL_QueryTexture(w->backdropTex, nullptr, nullptr, &tw, &th);
     if (!w->backdropTex || tw != w->backdrop->w || th != w->backdrop->h) {
@@ -400,6 +398,11 @@ void PlatSurfaceFormat(PlatSurface* s, PlatPixelFormat* f) {
   if (s && f) *f = s->fmt;
 }
 
+void PlatSurfaceSize(PlatSurface* s, int32_t* width, int32_t* height) {
+  if (width) *width = s ? s->width : 0;
+  if (height) *height = s ? s->height : 0;
+}
+
 int PlatSurfaceLock(PlatSurface* s, uint8_t** pixels, int32_t* pitch) {
   if (!s || !pixels || !pitch) return 0;
   if (s->kind == PLAT_SURFACE_WINDOW) {
@@ -462,23 +465,12 @@ void PlatSurfaceShow(PlatSurface* s, const PlatRect* src, const PlatRect* dst, i
     if (m) SDL_UpdateWindowSurfaceRects(w->win, r, m);
     return;
   }
-  // Textures: the whole picture goes up; the rectangles give its place.
+  // Textures: the whole picture goes up, placed and scaled as the first
+  // rectangle pair says.
   SDL_UpdateTexture(s->tex, nullptr, s->shadow, s->pitch);
-  PlatRect all = dst[0];
-  for (int i = 1; i < n; i++) {
-    int32_t x1 = all.x + all.w > dst[i].x + dst[i].w ? all.x + all.w : dst[i].x + dst[i].w;
-    int32_t y1 = all.y + all.h > dst[i].y + dst[i].h ? all.y + all.h : dst[i].y + dst[i].h;
-    all.x = all.x < dst[i].x ? all.x : dst[i].x;
-    all.y = all.y < dst[i].y ? all.y : dst[i].y;
-    all.w = x1 - all.x;
-    all.h = y1 - all.y;
-  }
-  // The source rectangles scale to the destination: find the picture's
-  // whole output rectangle from the first pair.
   double sx = src[0].w ? (double)dst[0].w / src[0].w : 1, sy = src[0].h ? (double)dst[0].h / src[0].h : 1;
   PlatRect pic = {dst[0].x - (int32_t)(src[0].x * sx + 0.5), dst[0].y - (int32_t)(src[0].y * sy + 0.5),
                   (int32_t)(s->width * sx + 0.5), (int32_t)(s->height * sy + 0.5)};
-  (void)all;
   w->shownDst = pic;
   Compose(w);
 }
