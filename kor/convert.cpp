@@ -1,7 +1,9 @@
-// kor convert: decode every frame of a Vorn file to YUV4MPEG2.
+// kor convert: decode a Vorn file's pictures to YUV4MPEG2, or a sound track
+// to WAV (convert_wav.cpp); the output name's extension chooses.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <strings.h>
 
 #include <vector>
 
@@ -11,6 +13,7 @@
 static void ConvertUsage(FILE* out) {
   fprintf(out,
           "usage: kor convert IN.vrn OUT.y4m [--alpha OUT_ALPHA.y4m]\n"
+          "       kor convert IN.vrn OUT.wav [--track N]\n"
           "\n"
           "Decodes every frame of IN.vrn in order and writes it as YUV4MPEG2 (4:2:0,\n"
           "full-range chroma siting 'C420jpeg') at the file's picture size and frame rate.\n"
@@ -18,7 +21,13 @@ static void ConvertUsage(FILE* out) {
           "\n"
           "  --alpha FILE   also write the alpha planes, as a 'Cmono' stream\n"
           "\n"
-          "'-' as an output name means standard output.\n");
+          "'-' as an output name means standard output.\n"
+          "\n"
+          "With an output name ending in .wav, writes one sound track instead, as 16-bit\n"
+          "PCM at the track's sample rate and channels.\n"
+          "\n"
+          "  --track N      the track to write, numbered from 0 (default: the first\n"
+          "                 track with sound)\n");
 }
 
 struct Output {
@@ -80,6 +89,7 @@ int KorCmdConvert(int argc, char** argv) {
   const char* in = nullptr;
   const char* out = nullptr;
   const char* alpha = nullptr;
+  const char* track = nullptr;
   for (int i = 1; i < argc; i++) {
     const char* a = argv[i];
     if (!strcmp(a, "--help") || !strcmp(a, "-h")) {
@@ -92,6 +102,12 @@ int KorCmdConvert(int argc, char** argv) {
         return 2;
       }
       alpha = argv[i];
+    } else if (!strcmp(a, "--track")) {
+      if (++i >= argc || track) {
+        ConvertUsage(stderr);
+        return 2;
+      }
+      track = argv[i];
     } else if (a[0] == '-' && a[1] == '-') {
       fprintf(stderr, "kor convert: unknown option '%s'\n", a);
       return 2;
@@ -106,6 +122,28 @@ int KorCmdConvert(int argc, char** argv) {
   }
   if (!in || !out) {
     ConvertUsage(stderr);
+    return 2;
+  }
+  size_t outLength = strlen(out);
+  if (outLength > 4 && !strcasecmp(out + outLength - 4, ".wav")) {
+    if (alpha) {
+      fprintf(stderr, "kor convert: --alpha goes with a .y4m output\n");
+      return 2;
+    }
+    int number = -1;
+    if (track) {
+      char* end = nullptr;
+      long v = strtol(track, &end, 10);
+      if (!*track || *end || v < 0 || v > 0x7FFFFFFF) {
+        fprintf(stderr, "kor convert: --track takes a track number from 0, not '%s'\n", track);
+        return 2;
+      }
+      number = (int)v;
+    }
+    return KorConvertWav(in, out, number);
+  }
+  if (track) {
+    fprintf(stderr, "kor convert: --track goes with a .wav output\n");
     return 2;
   }
   if (alpha && !strcmp(out, "-") && !strcmp(alpha, "-")) {

@@ -13,3 +13,5 @@ struct KorCommand {
 int KorCmdHelp(int argc, char** argv);
 int KorCmdInfo(int argc, char** argv);
 int KorCmdConvert(int argc, char** argv);
+// kor convert to a .wav file: track `track` (-1: the first with sound).
+int KorConvertWav(const char* in, const char* out, int track);

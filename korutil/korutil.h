@@ -169,6 +169,23 @@ void KORFileSetTime(KORFile* f, uint32_t high);
 int32_t KORFileErase(const char* name);
 int32_t KORFileRename(const char* new_name, const char* existing_name);
 
+// ---------------------------------------------------------------- Vorn decoding
+// The decoder's video frame decoding and 32-bit frame conversion, as
+// declared in vorn/expand.h and vorn/convert.h.
+const uint8_t* ExpandVorn(uint8_t* newPicture, const uint8_t* refPicture, uint8_t* newAlpha,
+                          const uint8_t* refAlpha, uint8_t* blockMap, uint32_t width,
+                          uint32_t height, uint32_t pitch, uint32_t rows, const uint8_t* data,
+                          uint32_t keyFrame, uint8_t* const* bundles, uint32_t handleFlags,
+                          uint32_t videoFlags, uint32_t dataSize);
+uint32_t ExpandBundleSizes(uint32_t* sizes, uint32_t pitch);
+void YUV_init(int32_t format);
+int32_t YUV_blit_32bpp(void* dest, int32_t x, int32_t y, int32_t pitch, const void* planes,
+                       int32_t sx, int32_t sy, int32_t width, int32_t height, int32_t planePitch,
+                       int32_t planeRows, uint32_t flags);
+int32_t YUV_blit_32abpp(void* dest, int32_t x, int32_t y, int32_t pitch, const void* planes,
+                        int32_t sx, int32_t sy, int32_t width, int32_t height, int32_t planePitch,
+                        int32_t planeRows, const void* alpha, uint32_t flags);
+
 #ifdef __cplusplus
 }
 #endif

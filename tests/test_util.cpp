@@ -1,6 +1,7 @@
 #include "test_util.h"
 
 #include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,4 +54,28 @@ std::string TestVectorsDir() {
   struct stat st;
   if (stat(d.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return "";
   return d;
+}
+
+static uint32_t Le32(const std::vector<unsigned char>& d, size_t at) {
+  return d[at] | d[at + 1] << 8 | d[at + 2] << 16 | (uint32_t)d[at + 3] << 24;
+}
+
+bool TestReadWav(const std::vector<unsigned char>& d, TestWav* wav) {
+  if (d.size() < 12 || memcmp(d.data(), "RIFF", 4) || memcmp(d.data() + 8, "WAVE", 4)) return false;
+  bool fmt = false;
+  for (size_t at = 12; at + 8 <= d.size();) {
+    uint32_t size = Le32(d, at + 4);
+    if (size > d.size() - at - 8) return false;
+    if (!memcmp(d.data() + at, "fmt ", 4) && size >= 16) {
+      fmt = (d[at + 8] | d[at + 9] << 8) == 1;
+      wav->channels = d[at + 10] | d[at + 11] << 8;
+      wav->rate = Le32(d, at + 12);
+      wav->bits = d[at + 22] | d[at + 23] << 8;
+    } else if (!memcmp(d.data() + at, "data", 4)) {
+      wav->data.assign(d.begin() + at + 8, d.begin() + at + 8 + size);
+      return fmt;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return false;
 }

@@ -273,8 +273,6 @@ static void OpenSound(VornHandle* h, uint32_t openFlags) {
   VornSoundFillDefaults(s);
   if (!h->soundRing) {
     s->close(s);
-    VornFree(h->soundRing);
-    h->soundRing = nullptr;
     memset(s, 0, sizeof *s);
     return;
   }

@@ -173,11 +173,18 @@ int VornFileReaderOpen(VornReader* r, const char* name, uint32_t flags);
 void VornSetCustomReader(VornReaderOpen open);
 
 // ---------------------------------------------------------------- sound output
-// The sound back end of the playing track. VornOpen zero-fills the record and
-// calls the installed track-open function, which fills in the eight
-// operations (all of them, none null), the shared fields below and its own
-// state (backEnd), and returns 1; on failure it returns 0 with everything of
-// its own released (the decoder then calls nothing on the record).
+// The sound back end of the playing track. VornOpen zero-fills the record,
+// sets rate, bits and channels and calls the installed track-open function,
+// which fills in the operations (one left null does nothing; a null ready
+// never takes sound), the shared fields below and its own state (backEnd),
+// and returns 1; on failure it returns 0 with everything of its own
+// released (the decoder then calls nothing on the record).
+//
+// Playing: the back end starts playing by itself once it holds enough
+// segments (its priming). When the device had to play silence because no
+// segment came in time, it sets `underrun`; the decoder then pads its ring
+// with silence (at most every 750 ms), counts a sound skip and restarts the
+// playback clock, so that the pictures wait for the sound.
 //
 // The decoder keeps the track's decoded sound (16-bit, channels interleaved)
 // in a ring and moves it into the back end's segments (VornFeedSound): while

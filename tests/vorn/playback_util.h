@@ -36,14 +36,14 @@ class TestClock {
 // ---------------------------------------------------------------- sound
 // The back end: ready for `budget` more segments (-1 unlimited), or, with
 // realTime, as long as fewer than `ahead` segments wait to be played at the
-// output's byte rate by the clock; a device that runs dry reports an
-// underrun. Everything it is given is recorded.
+// output's byte rate by the clock (it starts once `ahead` are queued); a
+// device that runs dry reports an underrun. Everything it is given is recorded.
 struct FakeSound {
   uint32_t segmentBytes = 960;  // output bytes per segment
   uint32_t latency = 0;
   int32_t budget = -1;
   bool realTime = false;
-  uint32_t ahead = 2;
+  uint32_t ahead = 4;
   bool refuse = false;
 
   uint32_t rate = 0, bits = 0, channels = 0;
@@ -93,7 +93,10 @@ inline int FakeCommit(VornSoundOut* s, uint32_t bytes) {
   if (f->budget > 0) f->budget--;
   f->commits.push_back(bytes);
   f->data.insert(f->data.end(), f->segment.begin(), f->segment.begin() + bytes);
-  if (f->realTime && !f->playStartUs && !f->stopped) f->playStartUs = PlatClockUs();
+  // Playing starts once `ahead` segments are queued.
+  if (f->realTime && !f->playStartUs && !f->stopped &&
+      f->data.size() - f->playedAtStart >= (uint64_t)f->ahead * f->segmentBytes)
+    f->playStartUs = PlatClockUs();
   return 1;
 }
 inline void FakePause(VornSoundOut* s, int on) { Fake(s)->pauses.push_back(on); }
