@@ -126,7 +126,8 @@ static int DsReady(VornSoundOut* o) {
       s->writable = (int32_t)s->primed;
       return 1;
     }
-    // All four primed: play.
+    // All four primed: play, unless stopped (they wait for the start).
+    if (!s->started) return 0;
     s->playing = 1;
     PlatAtomicStore(&s->position, 0);
     if (!s->paused) PlatSoundPlay(s->dev, 1);

@@ -113,6 +113,21 @@ TEST_F(Sound, DirectSoundPrimesFourSegmentsThenPlaysInOrder) {
   EXPECT_EQ(h[5 * 16384], 0x00);
 }
 
+TEST_F(Sound, StoppedDirectSoundHoldsItsSegmentsUntilTheStart) {
+  ASSERT_TRUE(Open(VornDirectSoundOutput, 22050, 16, 2));
+  EXPECT_EQ(out_.startStop(&out_, 0), 0);
+  for (int i = 0; i < 4; i++) ASSERT_EQ(Write((uint8_t)(0x50 + i)), 16384u);
+  EXPECT_FALSE(out_.ready(&out_));
+  PlatSleep(50);
+  EXPECT_TRUE(Heard().empty());
+  EXPECT_EQ(out_.startStop(&out_, 1), 1);
+  out_.ready(&out_);
+  for (int i = 0; i < 100 && Heard().empty(); i++) PlatSleep(10);
+  std::vector<uint8_t> h = Heard();
+  ASSERT_FALSE(h.empty());
+  EXPECT_EQ(h[0], 0x50);
+}
+
 TEST_F(Sound, WaveOutStartsAfterHalfASecond) {
   ASSERT_TRUE(Open(VornWaveOutOutput, 22050, 16, 2));
   for (int i = 0; i < 7; i++) ASSERT_EQ(Write(0x30), 5536u);
