@@ -5,7 +5,9 @@
 // how far frames went over their maximum.
 //
 // usage: vornmakebench [--frames N] [--sizes vga,720p] [--rates R1,R2] [--runs N]
-//                      [--stages] [--out DIR] [--save DIR]
+//                      [--stages] [--out DIR] [--save DIR] [--no-vp8]
+// Where vpxenc and vpxdec are installed (Debian's vpx-tools), each clip is
+// also encoded as VP8 at the same data rate and measured the same way.
 //        (--vectors DIR is accepted and ignored)
 #include <math.h>
 #include <stdio.h>
@@ -205,6 +207,9 @@ struct Result {
   uint32_t worstOver;   // bytes over the maximum, worst frame
   uint32_t overStep;    // frames over the maximum by more than their last allocation step
   double stageMs[VMK_STAGES];  // wall time per frame in each stage
+  // The prepared planes (quality runs): Y, Cb, Cr per frame, padded pitch.
+  std::vector<std::vector<uint8_t>> prepared[3];
+  uint32_t pitchY, pitchC;
   std::vector<uint8_t> file;
 };
 
@@ -255,6 +260,10 @@ Result Encode(const Scene& scene, uint32_t w, uint32_t h, uint32_t frames, uint3
   cpu += CpuUs() - c0;
   r.fps = frames / (spent / 1e6);
   if (quality) Measure(&q, frames, pitchY, pitchC);
+  r.pitchY = pitchY;
+  r.pitchC = pitchC;
+  if (quality)
+    for (int i = 0; i < 3; i++) r.prepared[i] = std::move(q.prepared[i]);
   r.cpuMs = cpu / 1000.0 / frames;
   for (int i = 0; i < VMK_STAGES; i++) r.stageMs[i] = q.stageUs[i] / 1000.0 / frames;
   for (int i = 0; i < 3; i++) r.psnr[i] = q.n[i] ? 10 * log10(255.0 * 255.0 * q.n[i] / std::max(q.se[i], 1e-9)) : 0;
@@ -284,6 +293,82 @@ Result Encode(const Scene& scene, uint32_t w, uint32_t h, uint32_t frames, uint3
   return r;
 }
 
+// ---------------------------------------------------------------- VP8
+
+// The prepared planes as a YUV4MPEG2 file (4:2:0, U = Cb, V = Cr).
+bool WriteY4m(const std::string& path, const Result& r, uint32_t w, uint32_t h, uint32_t frames) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  fprintf(f, "YUV4MPEG2 W%u H%u F25:1 Ip A1:1 C420jpeg\n", w, h);
+  for (uint32_t t = 0; t < frames; t++) {
+    fputs("FRAME\n", f);
+    for (int i = 0; i < 3; i++) {
+      const uint32_t pw = i ? r.pitchC : r.pitchY, cw = i ? (w + 1) / 2 : w, ch = i ? (h + 1) / 2 : h;
+      for (uint32_t y = 0; y < ch; y++) fwrite(&r.prepared[i][t][(size_t)y * pw], 1, cw, f);
+    }
+  }
+  return fclose(f) == 0;
+}
+
+struct Vp8 {
+  bool ok = false;
+  double fps = 0, psnr[3] = {0, 0, 0}, bytesPerFrame = 0;
+};
+
+// Encodes the y4m file with vpxenc (VP8, good quality, speed 4, one pass,
+// constant bit rate at the same data rate, 2 threads), decodes it with
+// vpxdec and measures PSNR against the same planes as ours.
+Vp8 RunVp8(const std::string& dir, const Result& r, uint32_t w, uint32_t h, uint32_t frames, uint32_t rate) {
+  Vp8 v;
+  const std::string base = dir + "/vornmakebench-" + std::to_string(getpid());
+  const std::string y4m = base + ".y4m", ivf = base + ".ivf", yuv = base + ".yuv";
+  if (!WriteY4m(y4m, r, w, h, frames)) return v;
+  const std::string enc = "vpxenc --codec=vp8 --good --cpu-used=4 --passes=1 --end-usage=cbr --threads=2 "
+                          "--target-bitrate=" + std::to_string(rate * 8 / 1000) + " -q -o " + ivf + " " + y4m +
+                          " 2>/dev/null";
+  const uint64_t t0 = PlatClockUs();
+  const int rc = system(enc.c_str());
+  const double seconds = (PlatClockUs() - t0) / 1e6;
+  if (rc == 0 && system(("vpxdec --i420 -o " + yuv + " " + ivf + " 2>/dev/null").c_str()) == 0) {
+    FILE* f = fopen(yuv.c_str(), "rb");
+    FILE* g = fopen(ivf.c_str(), "rb");
+    const uint32_t cw = (w + 1) / 2, ch = (h + 1) / 2;
+    std::vector<uint8_t> pic((size_t)w * h + 2 * (size_t)cw * ch);
+    double se[3] = {0, 0, 0};
+    uint32_t got = 0;
+    while (f && got < frames && fread(pic.data(), 1, pic.size(), f) == pic.size()) {
+      const uint8_t* plane = pic.data();
+      for (int i = 0; i < 3; i++) {
+        const uint32_t pw = i ? r.pitchC : r.pitchY, pwid = i ? cw : w, pht = i ? ch : h;
+        for (uint32_t y = 0; y < pht; y++)
+          for (uint32_t x = 0; x < pwid; x++) {
+            const int d = r.prepared[i][got][(size_t)y * pw + x] - plane[(size_t)y * pwid + x];
+            se[i] += d * d;
+          }
+        plane += (size_t)pwid * pht;
+      }
+      got++;
+    }
+    if (got == frames && g) {
+      fseek(g, 0, SEEK_END);
+      const long size = ftell(g);
+      v.ok = true;
+      v.fps = frames / seconds;
+      v.bytesPerFrame = (double)(size - 32 - 12 * (long)frames) / frames;
+      for (int i = 0; i < 3; i++) {
+        const double n = (double)frames * (i ? (double)cw * ch : (double)w * h);
+        v.psnr[i] = 10 * log10(255.0 * 255.0 * n / std::max(se[i], 1e-9));
+      }
+    }
+    if (f) fclose(f);
+    if (g) fclose(g);
+  }
+  unlink(y4m.c_str());
+  unlink(ivf.c_str());
+  unlink(yuv.c_str());
+  return v;
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   const size_t n = v.size();
@@ -297,7 +382,7 @@ const char* const kStageNames[VMK_STAGES] = {"prepare", "rate",  "scratch", "col
 
 int main(int argc, char** argv) {
   uint32_t frames = 20, runs = 1;
-  bool stages = false;
+  bool stages = false, vp8 = true;
   std::string sizes = "vga,720p", dir = "/tmp", rates, save;
   for (int i = 1; i < argc; i++) {
     if (!strcmp(argv[i], "--frames") && i + 1 < argc) frames = (uint32_t)atoi(argv[++i]);
@@ -305,13 +390,14 @@ int main(int argc, char** argv) {
     else if (!strcmp(argv[i], "--rates") && i + 1 < argc) rates = std::string(",") + argv[++i] + ",";
     else if (!strcmp(argv[i], "--runs") && i + 1 < argc) runs = (uint32_t)atoi(argv[++i]);
     else if (!strcmp(argv[i], "--stages")) stages = true;
+    else if (!strcmp(argv[i], "--no-vp8")) vp8 = false;
     else if (!strcmp(argv[i], "--save") && i + 1 < argc) save = argv[++i];
     else if (!strcmp(argv[i], "--out") && i + 1 < argc) dir = argv[++i];
     else if (!strcmp(argv[i], "--vectors") && i + 1 < argc) i++;
     else {
       fprintf(stderr,
               "usage: vornmakebench [--frames N] [--sizes vga,720p] [--rates R1,R2] [--runs N] [--stages] "
-              "[--out DIR] [--save DIR]\n");
+              "[--out DIR] [--save DIR] [--no-vp8]\n");
       return 2;
     }
   }
@@ -324,6 +410,13 @@ int main(int argc, char** argv) {
   } configs[] = {{"vga", 640, 480, {150000, 400000, 1000000}}, {"720p", 1280, 720, {400000, 1200000, 3000000}}};
   printf("%u frames at 25 fps, window 16; rate in bytes per second; maximum = 2 x the per-frame share\n", frames);
   if (runs > 1) printf("fps and cpu ms/frame: medians of %u runs each\n", runs);
+  if (vp8 && system("vpxenc --help > /dev/null 2>&1") != 0) {
+    printf("(vpxenc not found: no VP8 comparison; apt-get install vpx-tools adds it)\n");
+    vp8 = false;
+  }
+  if (vp8)
+    printf("VP8 rows: vpxenc --codec=vp8 --good --cpu-used=4 --passes=1 --end-usage=cbr --threads=2 at the same\n"
+           "rate, decoded with vpxdec --i420, PSNR against the same planes; fps = frames / vpxenc's wall time\n");
   printf("%-5s %8s %9s %9s %6s %8s %8s %7s %7s %7s %10s %9s %9s %s\n", "size", "rate", "fps 1thr", "fps 2thr",
          "ratio", "cpu ms/f", "cpu 2thr", "PSNR Y", "PSNR Cb", "PSNR Cr", "bytes/frm", "over max", "over step",
          "same file");
@@ -368,6 +461,14 @@ int main(int argc, char** argv) {
       printf("%-5s %8u %9.1f %9.1f %6.2f %8.1f %8.1f %7.2f %7.2f %7.2f %10.0f %4u/%-4u %9u %s\n", c.name, rate, f1,
              f2, f2 / f1, Median(cpu1), Median(cpu2), two.psnr[0], two.psnr[1], two.psnr[2], two.bytesPerFrame,
              two.overMax, two.worstOver, two.overStep, same ? "yes" : "NO");
+      if (vp8) {
+        const Vp8 v = RunVp8(dir, two, c.w, c.h, frames, rate);
+        if (v.ok)
+          printf("%-5s %8s %9s %9.1f %6s %8s %8s %7.2f %7.2f %7.2f %10.0f\n", "", "VP8", "", v.fps, "", "", "",
+                 v.psnr[0], v.psnr[1], v.psnr[2], v.bytesPerFrame);
+        else
+          printf("%-5s %8s (vpxenc or vpxdec failed)\n", "", "VP8");
+      }
       if (stages) {
         printf("      stage ms/frame (1thr/2thr):");
         for (int s = 0; s < VMK_STAGES; s++) printf(" %s %.1f/%.1f", kStageNames[s], stage1[s], stage2[s]);
