@@ -8,6 +8,7 @@ static const KorCommand kCommands[] = {
     {"help", "show this help", KorCmdHelp},
     {"info", "describe a Vorn file", KorCmdInfo},
     {"convert", "decode a Vorn file to YUV4MPEG2 (or its sound to WAV), or encode one", KorCmdConvertAny},
+    {"demo", "draw, encode, measure and play a clip of its own", KorCmdDemo},
 };
 
 static void Usage(FILE* out) {
