@@ -34,16 +34,29 @@ void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
       }
       _mm256_store_si256((__m256i*)(sums + b0), acc);
     }
-    for (int ix = 0; ix < count; ix++) {
-      const int dx = ix <= hix ? ix : lox + (ix - hix - 1);
-      const uint32_t e = sums[dx - lox];
-      if (e < best) {
-        best = e;
-        bx = dx;
-        by = dy;
-        if (!best) break;
-      }
-    }
+    // The row's smallest sum (lanes past the window count as the largest)
+    // and the first offset in visiting order (0 .. hix, then lox .. -1)
+    // that has it: the one-at-a-time visit would end the row there.
+    const __m256i lanes = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    __m256i v0 = _mm256_load_si256((const __m256i*)sums), v1 = _mm256_load_si256((const __m256i*)(sums + 16));
+    v0 = _mm256_or_si256(v0, _mm256_cmpgt_epi16(lanes, _mm256_set1_epi16((short)(count - 1))));
+    v1 = _mm256_or_si256(v1, _mm256_cmpgt_epi16(lanes, _mm256_set1_epi16((short)(count - 17))));
+    const __m256i m = _mm256_min_epu16(v0, v1);
+    const uint32_t least = (uint32_t)_mm_extract_epi16(
+        _mm_minpos_epu16(_mm_min_epu16(_mm256_castsi256_si128(m), _mm256_extracti128_si256(m, 1))), 0);
+    if (least >= best) continue;
+    const __m256i lv = _mm256_set1_epi16((short)least);
+    const uint32_t eq = (uint32_t)_mm256_movemask_epi8(_mm256_packs_epi16(_mm256_cmpeq_epi16(v0, lv),
+                                                                          _mm256_cmpeq_epi16(v1, lv)));
+    // packs interleaves the halves: bytes 0-7 lanes 0-7, 8-15 lanes 16-23,
+    // 16-23 lanes 8-15, 24-31 lanes 24-31.
+    const uint32_t at = (eq & 0xFF) | (eq >> 16 & 0xFF) << 8 | (eq >> 8 & 0xFF) << 16 | (eq >> 24) << 24;
+    const uint32_t zero = (uint32_t)-lox;  // index of offset 0
+    const uint32_t ahead = at >> zero << zero;
+    const uint32_t index = (uint32_t)__builtin_ctz(ahead ? ahead : at);
+    best = least;
+    bx = (int)index + lox;
+    by = dy;
   }
   *mvx = bx;
   *mvy = by;
