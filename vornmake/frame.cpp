@@ -29,45 +29,84 @@ namespace {
 
 enum { kMotionBlocks, kBlocks, kRegions };
 
-struct PlaneWork {
-  VmkStage stage;  // first: the worker gets the stage pointer
-  VmkAnalysis an;
+// One run of blocks or regions of a plane within the frame's analysis.
+struct Segment {
+  uint32_t first;  // the segment's first item
+  const VmkAnalysis* an;
   VmkBlock* records;
   uint32_t perRow;
   uint32_t size;  // 8 for blocks, 16 for regions
   int kind;
 };
 
+// The analysis of every plane as one stage: the blocks of each plane (with
+// their motion search in inter frames), then the regions of each plane.
+struct FrameWork {
+  VmkStage stage;  // first: the worker gets the stage pointer
+  Segment seg[2 * VMK_PLANES];
+  int segments;
+};
+
 void Worker(VmkStage* st) {
-  PlaneWork* w = (PlaneWork*)st;
+  FrameWork* w = (FrameWork*)st;
   VmkScratch scratch;
   for (;;) {
-    uint32_t i = VmkStageClaim(st);
-    if (i >= st->items) return;
-    const uint32_t x0 = (i % w->perRow) * w->size, y0 = (i / w->perRow) * w->size;
-    VmkBlock* b = &w->records[i];
-    switch (w->kind) {
-      // A block's options need only its own motion offset: one stage does
+    const uint32_t item = VmkStageClaim(st);
+    if (item >= st->items) return;
+    int k = 0;
+    while (k + 1 < w->segments && w->seg[k + 1].first <= item) k++;
+    const Segment& g = w->seg[k];
+    const uint32_t i = item - g.first;
+    const uint32_t x0 = (i % g.perRow) * g.size, y0 = (i / g.perRow) * g.size;
+    VmkBlock* b = &g.records[i];
+    switch (g.kind) {
+      // A block's options need only its own motion offset: one item does
       // both.
-      case kMotionBlocks: VmkMotionSearch(&w->an, x0, y0, &b->mvx, &b->mvy); [[fallthrough]];
-      case kBlocks: VmkBlockOptions(&w->an, x0, y0, b, &scratch); break;
-      default: VmkRegionOptions(&w->an, x0, y0, b, &scratch); break;
+      case kMotionBlocks: VmkMotionSearch(g.an, x0, y0, &b->mvx, &b->mvy); [[fallthrough]];
+      case kBlocks: VmkBlockOptions(g.an, x0, y0, b, &scratch); break;
+      default: VmkRegionOptions(g.an, x0, y0, b, &scratch); break;
     }
   }
 }
 
-void RunStage(const VmkAnalysis* an, VmkBlock* records, uint32_t perRow, uint32_t rows, uint32_t size,
-              int kind) {
-  PlaneWork w;
-  w.stage.items = perRow * rows;
-  w.stage.next = 0;
-  w.stage.worker = Worker;
-  w.an = *an;
-  w.records = records;
-  w.perRow = perRow;
-  w.size = size;
-  w.kind = kind;
-  if (w.stage.items) VmkStageRun(&w.stage);
+void AddSegment(FrameWork* w, const VmkAnalysis* an, VmkBlock* records, uint32_t perRow, uint32_t rows,
+                uint32_t size, int kind) {
+  if (!perRow || !rows) return;
+  Segment& g = w->seg[w->segments++];
+  g.first = w->stage.items;
+  g.an = an;
+  g.records = records;
+  g.perRow = perRow;
+  g.size = size;
+  g.kind = kind;
+  w->stage.items += perRow * rows;
+}
+
+// Colour costs of the planes, one plane per item.
+struct ColourWork {
+  VornMakeHandle* h;
+  const VmkAnalysis* an;
+  int plane[VMK_PLANES];
+};
+
+void ColourItem(void* ctx, uint32_t item) {
+  ColourWork* c = (ColourWork*)ctx;
+  const VmkAnalysis& a = c->an[c->plane[item]];
+  VmkColourCost(&c->h->model[c->plane[item]], a.src, a.key ? nullptr : a.ref, a.width * a.height);
+}
+
+// The plane writers, one plane per item, each with its own work space.
+struct WriteWork {
+  VmkWriteArgs args[VMK_PLANES];
+  VmkPlaneStats stats[VMK_PLANES];
+  uint32_t length[VMK_PLANES];
+  int plane[VMK_PLANES];
+};
+
+void WriteItem(void* ctx, uint32_t item) {
+  WriteWork* w = (WriteWork*)ctx;
+  const int p = w->plane[item];
+  w->length[p] = VmkWritePlane(&w->args[p], &w->stats[p]);
 }
 
 void Decide(VmkBlock* b) {
@@ -147,8 +186,14 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, uint32_t m
     allRegions += rpr[p] * rrows[p];
   }
   const uint32_t lists = allBlocks > allRegions ? allBlocks : allRegions;
-  const uint32_t writerBytes = VmkWriterScratchSize(h->paddedWidth, h->paddedHeight);
-  total += Align16(writerBytes) + (uint64_t)lists * sizeof(VmkBlock*) + VmkAllocateScratch(lists) + 64;
+  // The planes are written side by side: each has its own writer space.
+  uint32_t writerBytes[VMK_PLANES] = {};
+  for (int p = 0; p < VMK_PLANES; p++)
+    if (VmkPlaneCoded(h, p)) {
+      writerBytes[p] = Align16(VmkWriterScratchSize(VmkPlaneWidth(h, p), VmkPlaneHeight(h, p)));
+      total += writerBytes[p];
+    }
+  total += (uint64_t)lists * sizeof(VmkBlock*) + VmkAllocateScratch(lists) + 64;
   if (total > INT32_MAX) return 0;
   if (total > h->workSize) {
     korfree(h->work);
@@ -176,9 +221,12 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, uint32_t m
     p8 += rpr[p] * rrows[p] * sizeof(VmkBlock);
   }
   p8 = mem + Align16((uint32_t)(p8 - mem));
-  VmkWriterScratch ws;
-  VmkWriterScratchInit(&ws, p8, h->paddedWidth, h->paddedHeight);
-  p8 += Align16(writerBytes);
+  VmkWriterScratch ws[VMK_PLANES];
+  for (int p = 0; p < VMK_PLANES; p++)
+    if (writerBytes[p]) {
+      VmkWriterScratchInit(&ws[p], p8, VmkPlaneWidth(h, p), VmkPlaneHeight(h, p));
+      p8 += writerBytes[p];
+    }
   VmkBlock** listPtr = (VmkBlock**)p8;
   p8 += (size_t)lists * sizeof(VmkBlock*);
   void* heap = p8;
@@ -195,30 +243,40 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, uint32_t m
     an[p].key = key;
     an[p].model = &h->model[p];
     an[p].dsp = VmkDspGet();
-    VmkColourCost(&h->model[p], an[p].src, key ? nullptr : an[p].ref, an[p].width * an[p].height);
   }
+  ColourWork cw;
+  cw.h = h;
+  cw.an = an;
+  uint32_t coded = 0;
+  for (int p = 0; p < VMK_PLANES; p++)
+    if (VmkPlaneCoded(h, p)) cw.plane[coded++] = p;
+  VmkParallelFor(coded, ColourItem, &cw);
   clock = Lap(h, VMK_STAGE_COLOUR, clock);
 
   int ok = 1;
   int32_t lastStep = 0;
-  // Block options.
+  // Block and region options of every plane, in one stage.
+  FrameWork fw;
+  fw.stage.items = 0;
+  fw.stage.next = 0;
+  fw.stage.worker = Worker;
+  fw.segments = 0;
   for (int p = 0; p < VMK_PLANES && ok; p++) {
     if (!VmkPlaneCoded(h, p)) continue;
     if (h->cancel == 2) ok = 0;
     if (!ok) break;
     VmkStageReport(h, kPlaneText[p]);
-    RunStage(&an[p], blocks[p], bpr[p], brows[p], 8, key ? kBlocks : kMotionBlocks);
-    clock = Lap(h, VMK_STAGE_BLOCKS, clock);
+    AddSegment(&fw, &an[p], blocks[p], bpr[p], brows[p], 8, key ? kBlocks : kMotionBlocks);
   }
-  // Region options.
   for (int p = 0; p < VMK_PLANES && ok; p++) {
     if (!VmkPlaneCoded(h, p)) continue;
     if (h->cancel == 2) ok = 0;
     if (!ok) break;
     VmkStageReport(h, kHighText[p]);
-    RunStage(&an[p], regions[p], rpr[p], rrows[p], 16, kRegions);
-    clock = Lap(h, VMK_STAGE_REGIONS, clock);
+    AddSegment(&fw, &an[p], regions[p], rpr[p], rrows[p], 16, kRegions);
   }
+  if (ok && fw.stage.items) VmkStageRun(&fw.stage);
+  clock = Lap(h, VMK_STAGE_BLOCKS, clock);
   // Allocation, merging and writing. A frame whose video goes over its
   // maximum by more than the last allocation step (the element costs are
   // estimates, and the first frame has no history for them) is allocated
@@ -284,14 +342,15 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, uint32_t m
         }
     }
     clock = Lap(h, VMK_STAGE_MERGE, clock);
-    // Writing.
-    uint64_t video = 4;
+    // Writing, the planes side by side.
+    WriteWork ww;
+    uint32_t writing = 0;
     for (int p = 0; p < VMK_PLANES && ok; p++) {
       if (!VmkPlaneCoded(h, p)) continue;
       if (h->cancel == 2) ok = 0;
       if (!ok) break;
       VmkStageReport(h, kEncodeText[p]);
-      VmkWriteArgs wa;
+      VmkWriteArgs& wa = ww.args[p];
       wa.recon = h->reference[cur ^ 1][p];
       wa.ref = h->reference[cur][p];
       wa.src = h->slots[p][slot];
@@ -300,16 +359,23 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, uint32_t m
       wa.blocks = blocks[p];
       wa.out = h->bitstream[p];
       wa.outCapacity = h->bitstreamSize[p];
-      wa.scratch = &ws;
-      VmkPlaneStats stats;
-      lengths[p] = VmkWritePlane(&wa, &stats);
-      if (!lengths[p]) {
-        ok = 0;
-        break;
+      wa.scratch = &ws[p];
+      ww.plane[writing++] = p;
+    }
+    uint64_t video = 4;
+    if (ok) {
+      VmkParallelFor(writing, WriteItem, &ww);
+      for (uint32_t k = 0; k < writing; k++) {
+        const int p = ww.plane[k];
+        lengths[p] = ww.length[p];
+        if (!lengths[p]) {
+          ok = 0;
+          break;
+        }
+        VmkCostModelReport(&h->model[p], &ww.stats[p]);
+        VmkColourBias(&h->model[p], &ww.stats[p]);
+        video += lengths[p] + (p == VMK_ALPHA ? 4 : 0);
       }
-      VmkCostModelReport(&h->model[p], &stats);
-      VmkColourBias(&h->model[p], &stats);
-      video += lengths[p] + (p == VMK_ALPHA ? 4 : 0);
     }
     clock = Lap(h, VMK_STAGE_WRITE, clock);
     const uint64_t allowed = (uint64_t)maximum + (uint32_t)(lastStep + VMK_BYTE - 1) / VMK_BYTE;

@@ -42,3 +42,26 @@ void VmkStageRun(VmkStage* stage) {
   stage->worker(stage);
   for (uint32_t i = 0; i < created; i++) PlatThreadJoin(threads[i]);
 }
+
+namespace {
+struct ForStage {
+  VmkStage stage;  // first: the worker gets the stage pointer
+  void (*fn)(void* ctx, uint32_t item);
+  void* ctx;
+};
+void ForWorker(VmkStage* st) {
+  ForStage* f = (ForStage*)st;
+  for (uint32_t i; (i = VmkStageClaim(st)) < st->items;) f->fn(f->ctx, i);
+}
+}  // namespace
+
+void VmkParallelFor(uint32_t count, void (*fn)(void* ctx, uint32_t item), void* ctx) {
+  if (!count) return;
+  ForStage f;
+  f.stage.items = count;
+  f.stage.next = 0;
+  f.stage.worker = ForWorker;
+  f.fn = fn;
+  f.ctx = ctx;
+  VmkStageRun(&f.stage);
+}

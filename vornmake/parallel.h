@@ -23,3 +23,6 @@ void VmkStageRun(VmkStage* stage);
 
 // The next item number, or a number >= items when the stage is done.
 static inline uint32_t VmkStageClaim(VmkStage* s) { return (uint32_t)(PlatAtomicAdd(&s->next, 1) - 1); }
+
+// Runs fn(ctx, item) for items 0 .. count - 1 as a stage.
+void VmkParallelFor(uint32_t count, void (*fn)(void* ctx, uint32_t item), void* ctx);
