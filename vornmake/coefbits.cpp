@@ -63,14 +63,3 @@ uint32_t VmkCoefBits(const int16_t* coef) {
   return VmkCoefBitsFromQuads(qlen, qnz, Len(coef[kQuads.pos[0][1]]), Len(coef[kQuads.pos[0][2]]),
                               Len(coef[kQuads.pos[0][3]]));
 }
-
-// Which 2 x 2 square of block positions (row pair * 4 + column pair) each
-// group of four coded indexes covers.
-static struct Squares {
-  uint8_t of[16];
-  Squares() {
-    for (int k = 0; k < 16; k++) of[k] = (uint8_t)((kVornCoefOrder[4 * k] / 16) * 4 + (kVornCoefOrder[4 * k] % 8) / 2);
-  }
-} kSquares;
-
-const uint8_t* VmkCoefSquares(void) { return kSquares.of; }

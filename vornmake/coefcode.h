@@ -118,10 +118,6 @@ uint32_t VmkCoefBits(const int16_t* coef);
 // The same from the largest bit length and the non-zero count of each group
 // of four coded indexes (1..15) and the bit lengths of indexes 1, 2, 3.
 uint32_t VmkCoefBitsFromQuads(const int* qlen, const int* qnz, int l1, int l2, int l3);
-// For each group of four coded indexes, the 2 x 2 square of block positions
-// it covers (row pair * 4 + column pair).
-const uint8_t* VmkCoefSquares(void);
-
 // Gathers a block's quantised coefficients (block positions) into coded
 // order.
 static inline void VmkCoefGather(const int16_t* coef, int32_t* v) {

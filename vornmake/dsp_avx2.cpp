@@ -63,9 +63,40 @@ void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
 }
 
 uint32_t VmkCoefBitsFromQuads(const int* qlen, const int* qnz, int l1, int l2, int l3);
-const uint8_t* VmkCoefSquares(void);
 
 static inline int Len(int v) { return v ? 32 - __builtin_clz((uint32_t)(v < 0 ? -v : v)) : 0; }
+
+// Bit lengths of eight values below 2^24 from their exponents as floats
+// (bias 126; 0 stays 0).
+static inline __m256i BitLength(__m256i v, __m256i bias) {
+  const __m256i e = _mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(v)), 23);
+  return _mm256_max_epi32(_mm256_sub_epi32(e, bias), _mm256_setzero_si256());
+}
+
+namespace {
+
+// Where each group of four coded indexes finds its square: lanes of the
+// square-ordered values (index within eight, and whether in the upper
+// eight), and the even lanes that hold a row pair's four squares.
+struct Groups {
+  __m256i index[2], high[2], even;
+  Groups() {
+    alignas(32) int32_t idx[16], hi[16];
+    for (int k = 0; k < 16; k++) {
+      const int first = kVornCoefOrder[4 * k], sq = (first / 16) * 4 + (first % 8) / 2;
+      idx[k] = sq & 7;
+      hi[k] = sq >= 8 ? -1 : 0;
+    }
+    for (int h = 0; h < 2; h++) {
+      index[h] = _mm256_load_si256((const __m256i*)(idx + 8 * h));
+      high[h] = _mm256_load_si256((const __m256i*)(hi + 8 * h));
+    }
+    even = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+  }
+};
+const Groups kGroups;
+
+}  // namespace
 
 // (coefficient x factor + 0x1FFFFFFF) >> 30 on 64-bit products, four even
 // and four odd lanes at a time. The results fit 16 bits, so the logical
@@ -87,22 +118,30 @@ uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16
     _mm256_storeu_si256((__m256i*)(out + 8 * k), packed);
   }
   // Per square: OR of magnitudes and count of zeros (as -1s), in the even
-  // lanes of each row pair.
-  alignas(32) int32_t orSq[4][8], zeroSq[4][8];
+  // lanes of each row pair; gathered in square order (row pair * 4 + column
+  // pair), then in the order of the groups of coded indexes.
+  __m256i orSq[4], zeroSq[4];
   for (int r = 0; r < 4; r++) {
-    __m256i a = _mm256_or_si256(_mm256_abs_epi32(res[2 * r]), _mm256_abs_epi32(res[2 * r + 1]));
-    __m256i z = _mm256_add_epi32(_mm256_cmpeq_epi32(res[2 * r], _mm256_setzero_si256()),
-                                 _mm256_cmpeq_epi32(res[2 * r + 1], _mm256_setzero_si256()));
-    _mm256_store_si256((__m256i*)orSq[r], _mm256_or_si256(a, _mm256_srli_epi64(a, 32)));
-    _mm256_store_si256((__m256i*)zeroSq[r], _mm256_add_epi32(z, _mm256_srli_epi64(z, 32)));
+    const __m256i a = _mm256_or_si256(_mm256_abs_epi32(res[2 * r]), _mm256_abs_epi32(res[2 * r + 1]));
+    const __m256i z = _mm256_add_epi32(_mm256_cmpeq_epi32(res[2 * r], _mm256_setzero_si256()),
+                                       _mm256_cmpeq_epi32(res[2 * r + 1], _mm256_setzero_si256()));
+    orSq[r] = _mm256_permutevar8x32_epi32(_mm256_or_si256(a, _mm256_srli_epi64(a, 32)), kGroups.even);
+    zeroSq[r] = _mm256_permutevar8x32_epi32(_mm256_add_epi32(z, _mm256_srli_epi64(z, 32)), kGroups.even);
   }
-  const uint8_t* sq = VmkCoefSquares();
-  int qlen[16], qnz[16];
-  for (int k = 1; k < 16; k++) {
-    const int r = sq[k] >> 2, c = (sq[k] & 3) * 2;
-    const uint32_t v = (uint32_t)orSq[r][c];
-    qlen[k] = v ? 32 - __builtin_clz(v) : 0;
-    qnz[k] = 4 + zeroSq[r][c];
+  const __m256i four = _mm256_set1_epi32(4), expBias = _mm256_set1_epi32(126);
+  const __m256i lenSq[2] = {BitLength(_mm256_blend_epi32(orSq[0], orSq[1], 0xF0), expBias),
+                            BitLength(_mm256_blend_epi32(orSq[2], orSq[3], 0xF0), expBias)};
+  const __m256i nzSq[2] = {_mm256_add_epi32(four, _mm256_blend_epi32(zeroSq[0], zeroSq[1], 0xF0)),
+                           _mm256_add_epi32(four, _mm256_blend_epi32(zeroSq[2], zeroSq[3], 0xF0))};
+  alignas(32) int qlen[16], qnz[16];
+  for (int h = 0; h < 2; h++) {
+    const __m256i idx = kGroups.index[h], high = kGroups.high[h];
+    _mm256_store_si256((__m256i*)(qlen + 8 * h),
+                       _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lenSq[0], idx),
+                                          _mm256_permutevar8x32_epi32(lenSq[1], idx), high));
+    _mm256_store_si256((__m256i*)(qnz + 8 * h),
+                       _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(nzSq[0], idx),
+                                          _mm256_permutevar8x32_epi32(nzSq[1], idx), high));
   }
   return VmkCoefBitsFromQuads(qlen, qnz, Len(out[1]), Len(out[8]), Len(out[9]));
 }
