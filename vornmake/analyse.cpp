@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "vorn/idct.h"
 #include "vornmake/coefcode.h"
-#include "vornmake/recon.h"
 #include "vornmake/reduce.h"
 #include "vornmake/runpass.h"
 #include "vornmake/transform.h"
@@ -287,7 +287,9 @@ static void IntraOptions(const Target& t, const VmkCostModel* m, VmkOptions* o) 
   for (uint32_t q = 0; q < 16; q++) {
     const uint32_t bits = t.dsp->quantise(coef, kVmkIntraFactor[q], q16);
     if (bits == 4) break;  // every AC value is 0
-    VmkInversePut(q16, q, r, 8);
+    int32_t res[64];
+    VornIdct(res, q16, kVornIntraQuant[q]);
+    t.dsp->store(res, nullptr, r);
     AddOption(o, VMK_INTRA, q, 4 * VMK_BIT + m->cost[VMK_EL_INTRADC] + (int32_t)bits * VMK_BIT,
               (int32_t)t.Error(r));
   }
@@ -388,7 +390,9 @@ void VmkBlockOptions(const VmkAnalysis* a, uint32_t x0, uint32_t y0, VmkBlock* b
       const uint32_t bits = a->dsp->quantise(coef, kVmkInterFactor[q], q16);
       if (q16[0] < -VMK_INTER_DC_LIMIT) q16[0] = -VMK_INTER_DC_LIMIT;
       if (q16[0] > VMK_INTER_DC_LIMIT) q16[0] = VMK_INTER_DC_LIMIT;
-      VmkInverseAdd(q16, q, M, r, 8);
+      int32_t res[64];
+      VornIdct(res, q16, kVornInterQuant[q]);
+      a->dsp->store(res, M, r);
       AddOption(o, VMK_INTER, q, 4 * VMK_BIT + m->cost[VMK_EL_INTERDC] + motion + (int32_t)bits * VMK_BIT,
                 (int32_t)t.Error(r));
       if (bits == 4) break;

@@ -89,6 +89,10 @@ static uint32_t QuantiseC(const int32_t coef[64], const int32_t factor[64], int1
   return VmkCoefBits(out);
 }
 
+static void StoreC(const int32_t r[64], const uint8_t* add, uint8_t out[64]) {
+  for (int i = 0; i < 64; i++) out[i] = (uint8_t)((add ? add[i] : 0) + r[i]);
+}
+
 static void SmoothC(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t) {
   for (uint32_t i = 0; i < n; i++) {
     const int d = s[i] - r[i];
@@ -119,6 +123,7 @@ uint32_t VmkRunScanAvx2(const uint8_t* v);
 int VmkRunPassesSse2(const uint8_t* scanned, const uint8_t* quads, int32_t run, int32_t colour, VmkRunPass* out);
 int VmkRunPassesAvx2(const uint8_t* scanned, const uint8_t* quads, int32_t run, int32_t colour, VmkRunPass* out);
 void VmkSmoothSse2(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t);
+void VmkStoreSse2(const int32_t r[64], const uint8_t* add, uint8_t out[64]);
 uint64_t VmkSadNSse2(const uint8_t* a, const uint8_t* b, uint32_t n);
 uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
 uint64_t VmkEqNextSse2(const uint8_t* v);
@@ -126,14 +131,14 @@ void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
                    int* mvx, int* mvy);
 
 static const VmkDsp kDspC = {Sad8C,      DoubledC,  SpreadC,   RunPrepC, RunFindC, Median16C, VmkRunScan,
-                             RunPassesC, EqNextC,   QuantiseC, SmoothC,  SadNC,    SearchC};
+                             RunPassesC, EqNextC,   QuantiseC, StoreC, SmoothC,  SadNC,    SearchC};
 static const VmkDsp kDspSse2 = {VmkSad8Sse2,      VmkDoubledSse2, VmkSpreadSse2, VmkRunPrepSse2,
                                 VmkRunFindSse2,   Median16C,      VmkRunScan,    VmkRunPassesSse2,
-                                VmkEqNextSse2,    QuantiseC,      VmkSmoothSse2, VmkSadNSse2,
+                                VmkEqNextSse2,    QuantiseC,      VmkStoreSse2,  VmkSmoothSse2, VmkSadNSse2,
                                 VmkSearchSse2};
 static const VmkDsp kDspAvx2 = {VmkSad8Sse2,      VmkDoubledSse2,  VmkSpreadSse2,  VmkRunPrepSse2,
                                 VmkRunFindSse2,   VmkMedian16Avx2, VmkRunScanAvx2, VmkRunPassesAvx2,
-                                VmkEqNextSse2,    VmkQuantiseAvx2, VmkSmoothSse2,  VmkSadNSse2,
+                                VmkEqNextSse2,    VmkQuantiseAvx2, VmkStoreSse2,   VmkSmoothSse2,  VmkSadNSse2,
                                 VmkSearchAvx2};
 
 const VmkDsp* VmkDspByName(const char* name) {

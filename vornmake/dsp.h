@@ -39,6 +39,9 @@ struct VmkDsp {
   // VmkQuantise, returning the coefficient coding's length in bits instead
   // (4 when every AC value is 0).
   uint32_t (*quantise)(const int32_t coef[64], const int32_t factor[64], int16_t out[64]);
+  // An inverse transform's 64 results stored as bytes (their low 8 bits),
+  // added to the bytes of add first when add is not null.
+  void (*store)(const int32_t r[64], const uint8_t* add, uint8_t out[64]);
   // Samples of s within t of r take r's value (n samples).
   void (*smooth)(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t);
   // Sum of absolute differences of n samples.

@@ -44,6 +44,27 @@ void VmkSearchSse2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
 
 
 
+// Low bytes of sixteen sums at a time: masked to 8 bits, the packs do not
+// saturate.
+void VmkStoreSse2(const int32_t r[64], const uint8_t* add, uint8_t out[64]) {
+  const __m128i low = _mm_set1_epi32(255), zero = _mm_setzero_si128();
+  for (int i = 0; i < 64; i += 16) {
+    __m128i v[4];
+    for (int k = 0; k < 4; k++) v[k] = _mm_loadu_si128((const __m128i*)(r + i + 4 * k));
+    if (add) {
+      const __m128i a = _mm_loadu_si128((const __m128i*)(add + i));
+      const __m128i lo = _mm_unpacklo_epi8(a, zero), hi = _mm_unpackhi_epi8(a, zero);
+      v[0] = _mm_add_epi32(v[0], _mm_unpacklo_epi16(lo, zero));
+      v[1] = _mm_add_epi32(v[1], _mm_unpackhi_epi16(lo, zero));
+      v[2] = _mm_add_epi32(v[2], _mm_unpacklo_epi16(hi, zero));
+      v[3] = _mm_add_epi32(v[3], _mm_unpackhi_epi16(hi, zero));
+    }
+    for (int k = 0; k < 4; k++) v[k] = _mm_and_si128(v[k], low);
+    _mm_storeu_si128((__m128i*)(out + i),
+                     _mm_packus_epi16(_mm_packs_epi32(v[0], v[1]), _mm_packs_epi32(v[2], v[3])));
+  }
+}
+
 void VmkSmoothSse2(uint8_t* s, const uint8_t* r, uint32_t n, uint32_t t) {
   const __m128i tv = _mm_set1_epi8((char)t);
   uint32_t i = 0;

@@ -110,6 +110,15 @@ TEST(Dsp, SimdRoutinesMatchTheReference) {
       const uint32_t n = 2 + rng() % 15;
       ASSERT_EQ(simd->median16(a + 3, n), ref->median16(a + 3, n)) << name;
       ASSERT_EQ(simd->runscan(a + 5), ref->runscan(a + 5)) << name;
+      {
+        int32_t res[64];
+        uint8_t s1[64], s2[64];
+        for (auto& v : res) v = (int32_t)(rng() % 1200) - 600;
+        const uint8_t* add = trial & 1 ? b : nullptr;
+        simd->store(res, add, s1);
+        ref->store(res, add, s2);
+        ASSERT_EQ(memcmp(s1, s2, 64), 0) << name;
+      }
       if (trial % 8 == 0) {
         VmkRunPass p1[256], p2[256];
         const uint8_t* quads = trial % 16 ? nullptr : b;
