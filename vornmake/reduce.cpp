@@ -32,7 +32,7 @@ static int Cheapest(const VmkOptions* o) {
   return best;
 }
 
-void VmkPareto(VmkOptions* o) {
+void VmkParetoRef(VmkOptions* o) {
   if (!o->count) return;
   uint16_t keep[VMK_WORK_OPTIONS], cand[VMK_WORK_OPTIONS];
   int m = 0, cur = Cheapest(o), n = 0;
@@ -98,6 +98,45 @@ void VmkHull(VmkOptions* o) {
     cur = next;
   }
   Reorder(o, keep, m);
+}
+
+// Options by rising cost, then rising error, then place (insertion sort:
+// lists are short and mostly in order or in reverse).
+static int Sorted(const VmkOptions* o, uint16_t* order) {
+  const int n = o->count;
+  for (int i = 0; i < n; i++) {
+    const int32_t c = o->cost[i], e = o->error[i];
+    int j = i;
+    for (; j > 0; j--) {
+      const int k = order[j - 1];
+      if (o->cost[k] < c || (o->cost[k] == c && o->error[k] <= e)) break;
+      order[j] = order[j - 1];
+    }
+    order[j] = (uint16_t)i;
+  }
+  return n;
+}
+
+// The staircase in sorted order: the first option, then each one dearer
+// and strictly better than the last one kept, until the error reaches 0;
+// the same options the walk of VmkParetoRef keeps.
+static int Staircase(const VmkOptions* o, uint16_t* keep) {
+  uint16_t order[VMK_WORK_OPTIONS];
+  order[0] = 0;
+  const int n = Sorted(o, order);
+  int m = 0;
+  keep[m++] = order[0];
+  for (int k = 1; k < n && o->error[keep[m - 1]] > 0; k++) {
+    const int i = order[k], last = keep[m - 1];
+    if (o->cost[i] > o->cost[last] && o->error[i] < o->error[last]) keep[m++] = (uint16_t)i;
+  }
+  return m;
+}
+
+void VmkPareto(VmkOptions* o) {
+  if (!o->count) return;
+  uint16_t keep[VMK_WORK_OPTIONS];
+  Reorder(o, keep, Staircase(o, keep));
 }
 
 void VmkThin(VmkOptions* o, int n) {

@@ -11,5 +11,8 @@ void VmkPareto(VmkOptions* o);
 // Keeps the lower convex hull from the cheapest option to the one with the
 // smallest error (equal slopes keep the nearer option).
 void VmkHull(VmkOptions* o);
+// VmkPareto walked literally, option by option (the reference for the
+// tests).
+void VmkParetoRef(VmkOptions* o);
 // Thins a list to at most n options, keeping the first and the last.
 void VmkThin(VmkOptions* o, int n);

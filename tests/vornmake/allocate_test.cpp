@@ -1,6 +1,7 @@
 // Option list reductions and the greedy allocation with its tie rules.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "vornmake/alloc.h"
@@ -27,6 +28,27 @@ TEST(Reduce, ParetoKeepsTheStaircaseUpToErrorZero) {
   VmkOptions o = List({{50, 10}, {10, 100}, {10, 90}, {30, 90}, {40, 0}, {60, 0}, {20, 50}});
   VmkPareto(&o);
   EXPECT_EQ(Params(o), std::vector<int>({2, 6, 4}));
+}
+
+// The sorted sweep keeps what the literal walk keeps, ties and duplicates
+// included.
+TEST(Reduce, ParetoSweepMatchesTheWalk) {
+  std::mt19937 rng(11);
+  for (int trial = 0; trial < 20000; trial++) {
+    VmkOptions o;
+    o.count = 1 + (int)(rng() % 40);
+    const int spread = 1 + (int)(rng() % 60);
+    for (int i = 0; i < o.count; i++) {
+      o.cost[i] = (int32_t)(rng() % spread) * (trial % 3 ? 1 : 997);
+      o.error[i] = (int32_t)(rng() % spread) * (trial % 5 ? 1 : 1009);
+      o.param[i] = (uint16_t)i;
+      o.type[i] = 0;
+    }
+    VmkOptions a = o, b = o;
+    VmkPareto(&a);
+    VmkParetoRef(&b);
+    ASSERT_EQ(Params(a), Params(b)) << trial;
+  }
 }
 
 TEST(Reduce, HullDropsPointsAboveItAndKeepsCollinearOnes) {
