@@ -64,48 +64,53 @@ template <class P>
 int VmkRunPassesWith(const uint8_t* scanned, const uint8_t* quads, int32_t run, int32_t colour,
                      VmkRunPass* out) {
   // Each start's prefix ranges and minimums; the medians of the runs met so
-  // far by start and length; the last pass's runs and the range that ended
-  // each (256: its length or the end).
+  // far by start and length; the last pass's runs by their start: which
+  // positions start one, and each one's length, the range that ended it
+  // (256: its length or the end) and its median.
   uint8_t range[64][16], low[64][16], median[64][16];
   uint16_t known[64];
-  uint8_t start[64];
+  uint8_t length[64], value[64];
   uint16_t cutRange[64];
+  uint64_t starts = 0;
   uint8_t merged[80];
   P::RunPrep(scanned, range, low);
   memset(known, 0, sizeof known);
-  int runs = 0, count = 0;
+  int count = 0;
   uint32_t tol = 0;
   while (tol < 256) {
     // A larger tolerance leaves the runs before the first one it lets grow
-    // as they were: those keep their values and only the rest is cut again.
-    uint32_t next = 256;
-    int r = 0;
-    while (r < runs && cutRange[r] > tol) {
-      if (cutRange[r] < next) next = cutRange[r];
-      r++;
+    // as they were: those keep their values, and so does every later run
+    // that starts where one of the last pass started and would not grow.
+    uint32_t next = 256, i = 0;
+    while (i < 64 && (starts >> i & 1) && cutRange[i] > tol) {
+      if (cutRange[i] < next) next = cutRange[i];
+      i += length[i];
     }
-    uint32_t i = r < runs ? start[r] : runs ? 64 : 0;
+    uint64_t now = starts & ((1ull << i) - 1);
     while (i < 64) {
-      const uint32_t avail = 64 - i < 16 ? 64 - i : 16;
-      const uint32_t n = P::RunFind(range[i], avail, tol);
-      const uint32_t cut = n < avail ? range[i][n] : 256;
-      if (cut < next) next = cut;
-      start[r] = (uint8_t)i;
-      cutRange[r++] = (uint16_t)cut;
-      uint8_t m = scanned[i];
-      if (range[i][n - 1]) {
-        if (known[i] >> (n - 1) & 1) {
-          m = median[i][n - 1];
-        } else {
-          m = (uint8_t)P::Median(scanned + i, n);
-          median[i][n - 1] = m;
-          known[i] |= (uint16_t)(1u << (n - 1));
+      if (!(starts >> i & 1) || cutRange[i] <= tol) {
+        const uint32_t avail = 64 - i < 16 ? 64 - i : 16;
+        const uint32_t n = P::RunFind(range[i], avail, tol);
+        uint8_t m = scanned[i];
+        if (range[i][n - 1]) {
+          if (known[i] >> (n - 1) & 1) {
+            m = median[i][n - 1];
+          } else {
+            m = (uint8_t)P::Median(scanned + i, n);
+            median[i][n - 1] = m;
+            known[i] |= (uint16_t)(1u << (n - 1));
+          }
         }
+        length[i] = (uint8_t)n;
+        cutRange[i] = (uint16_t)(n < avail ? range[i][n] : 256);
+        value[i] = m;
       }
-      memset(merged + i, m, 16);  // the next run overwrites what lies beyond
-      i += n;
+      if (cutRange[i] < next) next = cutRange[i];
+      now |= 1ull << i;
+      memset(merged + i, value[i], 16);  // the next run overwrites what lies beyond
+      i += length[i];
     }
-    runs = r;
+    starts = now;
     out[count].tolerance = tol;
     out[count].error = quads ? P::Spread(quads, merged) : P::Sad64(scanned, merged);
     out[count++].cost = VmkRunEstimate(P::EqNext(merged), run, colour);
