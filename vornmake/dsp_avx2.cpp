@@ -62,7 +62,6 @@ void VmkSearchAvx2(const uint8_t* s, const uint8_t* r, uint32_t pitch, int lox, 
   *mvy = by;
 }
 
-uint32_t VmkCoefBitsFromQuads(const int* qlen, const int* qnz, int l1, int l2, int l3);
 
 static inline int Len(int v) { return v ? 32 - __builtin_clz((uint32_t)(v < 0 ? -v : v)) : 0; }
 
@@ -75,17 +74,21 @@ static inline __m256i BitLength(__m256i v, __m256i bias) {
 
 namespace {
 
-// Where each group of four coded indexes finds its square: lanes of the
-// square-ordered values (index within eight, and whether in the upper
-// eight), and the even lanes that hold a row pair's four squares.
+// The groups of four coded indexes as the coding's tree takes them: the
+// four children of groups 1, 6 and 11 (groups 2-5, 7-10, 12-15), then those
+// three groups and an empty lane. For each lane, where its group finds its
+// 2 x 2 square among the square-ordered values (index within eight, and
+// whether in the upper eight); and the even lanes that hold a row pair's
+// four squares.
 struct Groups {
   __m256i index[2], high[2], even;
   Groups() {
+    static const int kLayout[16] = {2, 3, 4, 5, 7, 8, 9, 10, 12, 13, 14, 15, 1, 6, 11, 0};
     alignas(32) int32_t idx[16], hi[16];
-    for (int k = 0; k < 16; k++) {
-      const int first = kVornCoefOrder[4 * k], sq = (first / 16) * 4 + (first % 8) / 2;
-      idx[k] = sq & 7;
-      hi[k] = sq >= 8 ? -1 : 0;
+    for (int l = 0; l < 16; l++) {
+      const int first = kVornCoefOrder[4 * kLayout[l]], sq = (first / 16) * 4 + (first % 8) / 2;
+      idx[l] = sq & 7;
+      hi[l] = sq >= 8 ? -1 : 0;
     }
     for (int h = 0; h < 2; h++) {
       index[h] = _mm256_load_si256((const __m256i*)(idx + 8 * h));
@@ -133,17 +136,53 @@ uint32_t VmkQuantiseAvx2(const int32_t coef[64], const int32_t factor[64], int16
                             BitLength(_mm256_blend_epi32(orSq[2], orSq[3], 0xF0), expBias)};
   const __m256i nzSq[2] = {_mm256_add_epi32(four, _mm256_blend_epi32(zeroSq[0], zeroSq[1], 0xF0)),
                            _mm256_add_epi32(four, _mm256_blend_epi32(zeroSq[2], zeroSq[3], 0xF0))};
-  alignas(32) int qlen[16], qnz[16];
+  __m256i len[2], nz[2];
   for (int h = 0; h < 2; h++) {
     const __m256i idx = kGroups.index[h], high = kGroups.high[h];
-    _mm256_store_si256((__m256i*)(qlen + 8 * h),
-                       _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lenSq[0], idx),
-                                          _mm256_permutevar8x32_epi32(lenSq[1], idx), high));
-    _mm256_store_si256((__m256i*)(qnz + 8 * h),
-                       _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(nzSq[0], idx),
-                                          _mm256_permutevar8x32_epi32(nzSq[1], idx), high));
+    len[h] = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(lenSq[0], idx),
+                                _mm256_permutevar8x32_epi32(lenSq[1], idx), high);
+    nz[h] = _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(nzSq[0], idx),
+                               _mm256_permutevar8x32_epi32(nzSq[1], idx), high);
   }
-  return VmkCoefBitsFromQuads(qlen, qnz, Len(out[1]), Len(out[8]), Len(out[9]));
+  len[1] = _mm256_blend_epi32(len[1], _mm256_setzero_si256(), 0x80);  // the empty lane
+  // VmkCoefBitsFromQuads on the tree layout: a child group of bit length L
+  // costs [L > 0] (4 L + non-zero count) - max(L - 1, 0) beyond four bits
+  // per pass of its parent's subtree.
+  const __m256i one = _mm256_set1_epi32(1), zero = _mm256_setzero_si256();
+  __m256i child[2], top[2];
+  for (int h = 0; h < 2; h++) {
+    const __m256i some = _mm256_cmpgt_epi32(len[h], zero);
+    child[h] = _mm256_sub_epi32(_mm256_and_si256(some, _mm256_add_epi32(_mm256_slli_epi32(len[h], 2), nz[h])),
+                                _mm256_max_epi32(_mm256_sub_epi32(len[h], one), zero));
+    // Sums and maximums over each four lanes.
+    child[h] = _mm256_add_epi32(child[h], _mm256_shuffle_epi32(child[h], 0x4E));
+    child[h] = _mm256_add_epi32(child[h], _mm256_shuffle_epi32(child[h], 0xB1));
+    top[h] = _mm256_max_epi32(len[h], _mm256_shuffle_epi32(len[h], 0x4E));
+    top[h] = _mm256_max_epi32(top[h], _mm256_shuffle_epi32(top[h], 0xB1));
+  }
+  alignas(32) int32_t sums[2][8], tops[2][8], lens[8], nzs[8];
+  for (int h = 0; h < 2; h++) {
+    _mm256_store_si256((__m256i*)sums[h], child[h]);
+    _mm256_store_si256((__m256i*)tops[h], top[h]);
+  }
+  _mm256_store_si256((__m256i*)lens, len[1]);
+  _mm256_store_si256((__m256i*)nzs, nz[1]);
+  const int l1 = Len(out[1]), l2 = Len(out[8]), l3 = Len(out[9]);
+  int n = l1 > l2 ? l1 : l2;
+  n = n > l3 ? n : l3;
+  const int tl[4] = {tops[0][0], tops[0][4], tops[1][0], tops[1][4]};  // groups 2-15, then 1, 6, 11
+  for (int v : tl) n = n > v ? n : v;
+  if (!n) return 4;
+  int bits = 4 + 3 * n + (l1 > 0) + (l2 > 0) + (l3 > 0);
+  const int subTop[3] = {tops[0][0], tops[0][4], tops[1][0]}, subSum[3] = {sums[0][0], sums[0][4], sums[1][0]};
+  for (int t = 0; t < 3; t++) {
+    const int tp = subTop[t], l0 = lens[4 + t] > tp ? lens[4 + t] : tp;
+    bits += n - (l0 > 1 ? l0 - 1 : 0);
+    if (!l0) continue;
+    bits += 5 * l0 + nzs[4 + t] - (tp > 1 ? tp - 1 : 0);
+    if (tp) bits += 4 * tp + subSum[t];
+  }
+  return (uint32_t)bits;
 }
 
 namespace {
