@@ -3,6 +3,8 @@
 #include <stddef.h>
 #include <string.h>
 
+#include "vornmake/parallel.h"
+
 static const int kSoftenWeight[17] = {0, 288, 96, 48, 32, 22, 16, 12, 10, 8, 7, 6, 5, 4, 3, 2, 1};
 
 void VmkScaledSize(uint32_t mode, uint32_t width, uint32_t height, uint32_t* outWidth,
@@ -100,25 +102,38 @@ static void Pad(uint8_t* plane, uint32_t w, uint32_t h, uint32_t pw, uint32_t ph
   for (uint32_t y = h; y < ph; y++) memcpy(plane + (size_t)y * pw, plane + (size_t)(h - 1) * pw, pw);
 }
 
-static void Convert(const VmkPrepareGeometry* g, const uint8_t* src, int32_t pitch, uint8_t* yp,
-                    uint8_t* cr, uint8_t* cb, uint8_t* ap) {
+// The colour conversion of chroma rows cy0 .. cy1 - 1 and the luminance
+// and alpha rows they cover.
+struct ConvertWork {
+  const VmkPrepareGeometry* g;
+  const uint8_t* src;
+  int32_t pitch;
+  uint8_t *yp, *cr, *cb, *ap;
+  uint32_t bands;
+};
+
+static void ConvertBand(void* ctx, uint32_t band) {
+  const ConvertWork* c = (const ConvertWork*)ctx;
+  const VmkPrepareGeometry* g = c->g;
   const uint32_t w = g->width, h = g->height, pw = g->paddedWidth, cwid = g->chromaWidth;
-  for (uint32_t y = 0; y < h; y++) {
-    const uint8_t* s = src + (ptrdiff_t)y * pitch;
-    uint8_t* yr = yp + (size_t)y * pw;
-    uint8_t* ar = ap + (size_t)y * pw;
+  const uint32_t cwReal = (w + 1) / 2, chReal = (h + 1) / 2;
+  const uint32_t cy0 = chReal * band / c->bands, cy1 = chReal * (band + 1) / c->bands;
+  const uint32_t y1 = 2 * cy1 < h ? 2 * cy1 : h;
+  for (uint32_t y = 2 * cy0; y < y1; y++) {
+    const uint8_t* s = c->src + (ptrdiff_t)y * c->pitch;
+    uint8_t* yr = c->yp + (size_t)y * pw;
+    uint8_t* ar = c->ap + (size_t)y * pw;
     for (uint32_t x = 0; x < w; x++) {
       int b = s[x * 4], gr = s[x * 4 + 1], r = s[x * 4 + 2];
       yr[x] = (uint8_t)((100 * b + 516 * gr + 263 * r) / 1024 + 16);
       ar[x] = s[x * 4 + 3];
     }
   }
-  const uint32_t cwReal = (w + 1) / 2, chReal = (h + 1) / 2;
-  for (uint32_t cy = 0; cy < chReal; cy++) {
-    const uint8_t* r0 = src + (ptrdiff_t)(2 * cy) * pitch;
-    const uint8_t* r1 = 2 * cy + 1 < h ? r0 + pitch : r0;
-    uint8_t* crr = cr + (size_t)cy * cwid;
-    uint8_t* cbr = cb + (size_t)cy * cwid;
+  for (uint32_t cy = cy0; cy < cy1; cy++) {
+    const uint8_t* r0 = c->src + (ptrdiff_t)(2 * cy) * c->pitch;
+    const uint8_t* r1 = 2 * cy + 1 < h ? r0 + c->pitch : r0;
+    uint8_t* crr = c->cr + (size_t)cy * cwid;
+    uint8_t* cbr = c->cb + (size_t)cy * cwid;
     for (uint32_t cx = 0; cx < cwReal; cx++) {
       uint32_t x0 = 2 * cx * 4, x1 = 2 * cx + 1 < w ? x0 + 4 : x0;
       int bs = r0[x0] + r0[x1] + r1[x0] + r1[x1];
@@ -128,6 +143,17 @@ static void Convert(const VmkPrepareGeometry* g, const uint8_t* src, int32_t pit
       cbr[cx] = (uint8_t)((450 * bs - 298 * gs - 152 * rs) / 4096 + 128);
     }
   }
+}
+
+// The conversion in bands of rows over the processors, then the padding.
+static void Convert(const VmkPrepareGeometry* g, const uint8_t* src, int32_t pitch, uint8_t* yp,
+                    uint8_t* cr, uint8_t* cb, uint8_t* ap) {
+  const uint32_t w = g->width, h = g->height, pw = g->paddedWidth, cwid = g->chromaWidth;
+  const uint32_t cwReal = (w + 1) / 2, chReal = (h + 1) / 2;
+  uint32_t bands = VmkCpuCount();
+  if (bands > chReal) bands = chReal;
+  ConvertWork c = {g, src, pitch, yp, cr, cb, ap, bands ? bands : 1};
+  VmkParallelFor(c.bands, ConvertBand, &c);
   Pad(yp, w, h, pw, g->paddedHeight);
   Pad(ap, w, h, pw, g->paddedHeight);
   Pad(cr, cwReal, chReal, cwid, g->chromaHeight);
