@@ -68,21 +68,28 @@ uint32_t VmkEntropy(const uint8_t* plane, uint32_t samples) {
   return VmkEntropyBytes(hist, samples);
 }
 
-uint32_t VmkChangedEntropy(const uint8_t* plane, const uint8_t* previous, uint32_t samples, uint32_t t) {
-  uint32_t hist[256] = {0}, total = 0;
-  for (uint32_t i = 0; i < samples; i++) {
+uint32_t VmkChangedHistogram(const uint8_t* plane, const uint8_t* previous, uint32_t from, uint32_t to, uint32_t t,
+                             uint32_t hist[256]) {
+  uint32_t total = 0;
+  for (uint32_t i = from; i < to; i++) {
     int d = plane[i] - previous[i];
     if ((uint32_t)(d < 0 ? -d : d) > t) {
       hist[plane[i]]++;
       total++;
     }
   }
+  return total;
+}
+
+uint32_t VmkChangedEntropy(const uint8_t* plane, const uint8_t* previous, uint32_t samples, uint32_t t) {
+  uint32_t hist[256] = {0};
+  const uint32_t total = VmkChangedHistogram(plane, previous, 0, samples, t, hist);
   return VmkEntropyBytes(hist, total);
 }
 
-void VmkColourCost(VmkCostModel* m, const uint8_t* src, const uint8_t* ref, uint32_t samples) {
-  uint32_t hist[256] = {0}, total = 0;
-  for (uint32_t i = 0; i < samples; i++) {
+uint32_t VmkColourHistogram(const uint8_t* src, const uint8_t* ref, uint32_t from, uint32_t to, uint32_t hist[256]) {
+  uint32_t total = 0;
+  for (uint32_t i = from; i < to; i++) {
     if (i && src[i] == src[i - 1]) continue;
     if (ref) {
       int d = src[i] - ref[i];
@@ -91,12 +98,22 @@ void VmkColourCost(VmkCostModel* m, const uint8_t* src, const uint8_t* ref, uint
     hist[src[i]]++;
     total++;
   }
+  return total;
+}
+
+void VmkColourCostFrom(VmkCostModel* m, const uint32_t hist[256], uint32_t total) {
   int32_t e = total ? (int32_t)((uint64_t)VmkEntropyBytes(hist, total) * 2048 / total) : kColourLower;
   int32_t c = e + m->colourBias;
   if (c < kColourLower) c = kColourLower;
   if (c > kColourUpper) c = kColourUpper;
   m->colour = c;
   m->colourEstimate = e;
+}
+
+void VmkColourCost(VmkCostModel* m, const uint8_t* src, const uint8_t* ref, uint32_t samples) {
+  uint32_t hist[256] = {0};
+  const uint32_t total = VmkColourHistogram(src, ref, 0, samples, hist);
+  VmkColourCostFrom(m, hist, total);
 }
 
 void VmkColourBias(VmkCostModel* m, const VmkPlaneStats* s) {

@@ -17,6 +17,11 @@ void VmkCostModelReport(VmkCostModel* m, const VmkPlaneStats* s);
 
 // Colour cost of a plane about to be coded (ref null for key frames).
 void VmkColourCost(VmkCostModel* m, const uint8_t* src, const uint8_t* ref, uint32_t samples);
+// The same in parts: the histogram of samples from .. to - 1 (added to
+// hist; returns how many were counted), then the cost from the summed
+// histograms.
+uint32_t VmkColourHistogram(const uint8_t* src, const uint8_t* ref, uint32_t from, uint32_t to, uint32_t hist[256]);
+void VmkColourCostFrom(VmkCostModel* m, const uint32_t hist[256], uint32_t total);
 // Corrects the colour bias from what the plane's colours cost.
 void VmkColourBias(VmkCostModel* m, const VmkPlaneStats* s);
 
@@ -26,3 +31,7 @@ uint32_t VmkEntropyBytes(const uint32_t* hist, uint32_t total);
 // by more than t.
 uint32_t VmkEntropy(const uint8_t* plane, uint32_t samples);
 uint32_t VmkChangedEntropy(const uint8_t* plane, const uint8_t* previous, uint32_t samples, uint32_t t);
+// The histogram of samples from .. to - 1 that differ by more than t (added
+// to hist); returns how many were counted.
+uint32_t VmkChangedHistogram(const uint8_t* plane, const uint8_t* previous, uint32_t from, uint32_t to, uint32_t t,
+                             uint32_t hist[256]);

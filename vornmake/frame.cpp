@@ -82,17 +82,21 @@ void AddSegment(FrameWork* w, const VmkAnalysis* an, VmkBlock* records, uint32_t
   w->stage.items += perRow * rows;
 }
 
-// Colour costs of the planes, one plane per item.
+// Colour costs of the planes: histograms of bands of each plane, one band
+// per item (the luminance in two), then summed.
 struct ColourWork {
-  VornMakeHandle* h;
   const VmkAnalysis* an;
-  int plane[VMK_PLANES];
+  int plane[VMK_PLANES + 2];
+  uint32_t from[VMK_PLANES + 2], to[VMK_PLANES + 2];
+  uint32_t hist[VMK_PLANES + 2][256];
+  uint32_t total[VMK_PLANES + 2];
 };
 
 void ColourItem(void* ctx, uint32_t item) {
   ColourWork* c = (ColourWork*)ctx;
   const VmkAnalysis& a = c->an[c->plane[item]];
-  VmkColourCost(&c->h->model[c->plane[item]], a.src, a.key ? nullptr : a.ref, a.width * a.height);
+  memset(c->hist[item], 0, sizeof c->hist[item]);
+  c->total[item] = VmkColourHistogram(a.src, a.key ? nullptr : a.ref, c->from[item], c->to[item], c->hist[item]);
 }
 
 // The plane writers, one plane per item, each with its own work space.
@@ -245,12 +249,28 @@ int VmkEncodeFrame(VornMakeHandle* h, uint32_t slot, uint32_t budget, uint32_t m
     an[p].dsp = VmkDspGet();
   }
   ColourWork cw;
-  cw.h = h;
   cw.an = an;
-  uint32_t coded = 0;
-  for (int p = 0; p < VMK_PLANES; p++)
-    if (VmkPlaneCoded(h, p)) cw.plane[coded++] = p;
-  VmkParallelFor(coded, ColourItem, &cw);
+  uint32_t bands = 0;
+  for (int p = 0; p < VMK_PLANES; p++) {
+    if (!VmkPlaneCoded(h, p)) continue;
+    const uint32_t n = an[p].width * an[p].height, parts = p == VMK_Y || p == VMK_ALPHA ? 2 : 1;
+    for (uint32_t k = 0; k < parts; k++) {
+      cw.plane[bands] = p;
+      cw.from[bands] = n * k / parts;
+      cw.to[bands++] = n * (k + 1) / parts;
+    }
+  }
+  VmkParallelFor(bands, ColourItem, &cw);
+  for (uint32_t k = 0; k < bands;) {
+    const int p = cw.plane[k];
+    uint32_t hist[256], total = 0;
+    memset(hist, 0, sizeof hist);
+    for (; k < bands && cw.plane[k] == p; k++) {
+      for (int v = 0; v < 256; v++) hist[v] += cw.hist[k][v];
+      total += cw.total[k];
+    }
+    VmkColourCostFrom(&h->model[p], hist, total);
+  }
   clock = Lap(h, VMK_STAGE_COLOUR, clock);
 
   int ok = 1;

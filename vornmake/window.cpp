@@ -1,11 +1,14 @@
 #include "vornmake/window.h"
 
+#include <string.h>
+
 #include "korutil/korutil.h"
 #include "platform/plat.h"
 #include "vornmake/costmodel.h"
 #include "vornmake/dsp.h"
 #include "vornmake/frame.h"
 #include "vornmake/output.h"
+#include "vornmake/parallel.h"
 #include "vornmake/sound.h"
 
 // Samples that differ from the previous frame by more than this count
@@ -13,17 +16,59 @@
 enum { kChangeThreshold = 2 };
 static const uint8_t kSmooth[VMK_PLANES] = {2, 1, 1, 3};
 
+namespace {
+
+// Histograms of bands of each plane, one band per item (the luminance in
+// two): of every sample for a key frame, else of the changed ones.
+struct ComplexityWork {
+  const uint8_t* plane[VMK_PLANES + 2];
+  const uint8_t* prev[VMK_PLANES + 2];  // null for a key frame
+  int of[VMK_PLANES + 2];
+  uint32_t from[VMK_PLANES + 2], to[VMK_PLANES + 2];
+  uint32_t hist[VMK_PLANES + 2][256];
+  uint32_t total[VMK_PLANES + 2];
+};
+
+void ComplexityItem(void* ctx, uint32_t item) {
+  ComplexityWork* c = (ComplexityWork*)ctx;
+  uint32_t* hist = c->hist[item];
+  memset(hist, 0, sizeof c->hist[item]);
+  if (c->prev[item]) {
+    c->total[item] = VmkChangedHistogram(c->plane[item], c->prev[item], c->from[item], c->to[item],
+                                         kChangeThreshold, hist);
+  } else {
+    for (uint32_t i = c->from[item]; i < c->to[item]; i++) hist[c->plane[item][i]]++;
+    c->total[item] = c->to[item] - c->from[item];
+  }
+}
+
+}  // namespace
+
 uint32_t VmkComplexity(const VornMakeHandle* h, uint32_t slot, int key) {
-  uint64_t c = 0;
+  ComplexityWork w;
+  uint32_t bands = 0;
   for (int p = 0; p < VMK_PLANES; p++) {
     if (!VmkPlaneCoded(h, p)) continue;
-    const uint32_t n = VmkPlaneWidth(h, p) * VmkPlaneHeight(h, p);
-    if (key) {
-      c += VmkEntropy(h->slots[p][slot], n);
-    } else {
-      const uint8_t* prev = slot ? h->slots[p][slot - 1] : h->previous[p];
-      c += VmkChangedEntropy(h->slots[p][slot], prev, n, kChangeThreshold);
+    const uint32_t n = VmkPlaneWidth(h, p) * VmkPlaneHeight(h, p), parts = p == VMK_Y || p == VMK_ALPHA ? 2 : 1;
+    for (uint32_t k = 0; k < parts; k++) {
+      w.plane[bands] = h->slots[p][slot];
+      w.prev[bands] = key ? nullptr : slot ? h->slots[p][slot - 1] : h->previous[p];
+      w.of[bands] = p;
+      w.from[bands] = n * k / parts;
+      w.to[bands++] = n * (k + 1) / parts;
     }
+  }
+  VmkParallelFor(bands, ComplexityItem, &w);
+  uint64_t c = 0;
+  for (uint32_t k = 0; k < bands;) {
+    const int p = w.of[k];
+    uint32_t hist[256], total = 0;
+    memset(hist, 0, sizeof hist);
+    for (; k < bands && w.of[k] == p; k++) {
+      for (int v = 0; v < 256; v++) hist[v] += w.hist[k][v];
+      total += w.total[k];
+    }
+    c += VmkEntropyBytes(hist, total);
   }
   if (key) c = (c * 3) >> 1;
   return c > UINT32_MAX ? UINT32_MAX : (uint32_t)c;
