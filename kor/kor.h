@@ -15,3 +15,5 @@ int KorCmdInfo(int argc, char** argv);
 int KorCmdConvert(int argc, char** argv);
 // kor convert to a .wav file: track `track` (-1: the first with sound).
 int KorConvertWav(const char* in, const char* out, int track);
+int KorCmdEncode(int argc, char** argv);
+int KorCmdConvertAny(int argc, char** argv);

@@ -7,7 +7,7 @@
 static const KorCommand kCommands[] = {
     {"help", "show this help", KorCmdHelp},
     {"info", "describe a Vorn file", KorCmdInfo},
-    {"convert", "decode a Vorn file to YUV4MPEG2, or its sound to WAV", KorCmdConvert},
+    {"convert", "decode a Vorn file to YUV4MPEG2 or its sound to WAV, or encode one", KorCmdConvertAny},
 };
 
 static void Usage(FILE* out) {
