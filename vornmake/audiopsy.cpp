@@ -2,6 +2,8 @@
 // masking threshold, a step search per band and the temporal floor.
 #include "vornmake/audiopsy.h"
 
+#include "vornmake/audiodsp.h"
+
 #include <math.h>
 #include <string.h>
 
@@ -40,16 +42,12 @@ float VmkPsyTonality(const float* p, uint32_t count) {
 float VmkAudioStepSearch(const float* v, uint32_t count, float s, float m) {
   float c = 0;
   for (uint32_t i = 0; i < count; i++) c = fmaxf(c, fabsf(v[i]));
+  const VmkAudioNoiseProc Noise = VmkAudioNoise();
   float inc = s;
   const float least = fmaxf(0.1f * s, 1.0f);
   while (s <= c) {
     const float w = s + inc;
-    const float r = 1.0f / w;
-    float noise = 0;
-    for (uint32_t i = 0; i < count; i++) {
-      const float e = v[i] - roundf(v[i] * r) * w;
-      noise += e * e;
-    }
+    const float noise = Noise(v, count, w, 1.0f / w);
     if (noise < m) {
       s = w;
       inc *= 2;
