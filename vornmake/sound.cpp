@@ -25,6 +25,7 @@ void VmkTrackInit(VmkTrack* t, const VornMakeTrack* src, uint32_t frames, uint32
   uint64_t total = rateNum ? (uint64_t)t->bytesPerSecond * frames * rateDen / rateNum : 0;
   total = (total + 3) & ~3ull;
   t->bytesLeft = total > 0xFFFFFFFCu ? 0xFFFFFFFCu : (uint32_t)total;
+  t->frames = frames;
   if (codable) t->encoder = VmkAudioEncOpen(src->sampleRate, t->channels);
 }
 
@@ -74,8 +75,12 @@ static void PutLe32(uint8_t* p, uint32_t v) {
 uint32_t VmkWritePacket(KORFile* f, VmkTrack* t, uint32_t frame, uint32_t rateNum,
                         uint32_t rateDen, void* handle) {
   VmkAudioEnc* e = (VmkAudioEnc*)t->encoder;
+  // The last frame's packet takes what is left even when frames are longer
+  // than the lead (below 4/3 frames per second).
   const uint64_t target =
-      t->leadIn + (rateNum ? (uint64_t)t->bytesPerSecond * frame * rateDen / rateNum : 0);
+      frame + 1 >= t->frames
+          ? UINT64_MAX
+          : t->leadIn + (rateNum ? (uint64_t)t->bytesPerSecond * frame * rateDen / rateNum : 0);
   if (!e || t->bytesDone >= target || !t->bytesLeft) {
     KORFilePut32(f, 0);
     return 4;

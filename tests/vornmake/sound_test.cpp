@@ -12,7 +12,8 @@ TEST(SoundTracks, PacketsKeepTheLeadAndDecodeToTheSource) {
     uint32_t rate, channels, fpsNum, fpsDen, frames;
   };
   static const Case cases[] = {
-      {22050, 2, 25, 1, 60}, {11025, 1, 30000, 1001, 50}, {44100, 2, 10, 1, 24}, {48000, 1, 24, 1, 40}};
+      {22050, 2, 25, 1, 60}, {11025, 1, 30000, 1001, 50}, {44100, 2, 10, 1, 24}, {48000, 1, 24, 1, 40},
+      {48000, 2, 1, 3, 4}};  // packets of 3 s: larger than the staging area
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.rate << " Hz, " << c.channels << " channels, "
                                     << c.fpsNum << "/" << c.fpsDen << " fps");
@@ -40,9 +41,14 @@ TEST(SoundTracks, PacketsKeepTheLeadAndDecodeToTheSource) {
       done += pcm;
       // Frame k's packet brings the sound up to 0.75 s past frame k's time,
       // in whole blocks, until the track's end.
-      const uint64_t target = std::min<uint64_t>(total, lead + bps * k * c.fpsDen / c.fpsNum);
+      // The last frame's packet takes what is left.
+      const uint64_t target =
+          k + 1 == c.frames ? total : std::min<uint64_t>(total, lead + bps * k * c.fpsDen / c.fpsNum);
       EXPECT_GE(done, target) << "frame " << k;
       EXPECT_LT(done, target + block) << "frame " << k;
+      if (k + 1 == c.frames) {
+        EXPECT_EQ(done, total);
+      }
       if (p.size() == 4) {
         EXPECT_EQ(TestLe32(p.data()), 0u);
       }
