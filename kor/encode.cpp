@@ -100,7 +100,8 @@ int KorCmdEncode(int argc, char** argv) {
   long rate = 250000, key = -1, window = 16, scale = 0, levels = 0, soften = 0, threads = 0;
   bool grey = false, quiet = false;
   uint32_t fpsNum = 0, fpsDen = 0;
-  KorSounds sounds;
+  static KorSounds sounds;
+  memset(&sounds, 0, sizeof sounds);
   long soundQuality = KOR_SOUND_QUALITY;
   for (int i = 1; i < argc; i++) {
     const char* a = argv[i];
