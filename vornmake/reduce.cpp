@@ -1,6 +1,10 @@
 #include "vornmake/reduce.h"
 
-#include <algorithm>
+#include <stdint.h>
+
+// Both reductions walk from the cheapest option (the lower error among equal
+// costs, the earlier one among equal options) to ever dearer and strictly
+// better ones; lists are short, so each step simply looks at all options.
 
 static void Reorder(VmkOptions* o, const uint16_t* keep, int n) {
   int32_t cost[VMK_WORK_OPTIONS], error[VMK_WORK_OPTIONS];
@@ -21,67 +25,70 @@ static void Reorder(VmkOptions* o, const uint16_t* keep, int n) {
   o->count = n;
 }
 
-// Indexes of the front: by rising cost (lower error, then list order, among
-// equal costs), each strictly better than the one before.
-static int Front(const VmkOptions* o, uint16_t* keep) {
-  const int n = o->count;
-  if (!n) return 0;
-  // One key per option: cost, then error, then place in the list (costs and
-  // errors are never negative; errors stay below 2^22, places below 2^10).
-  uint64_t key[VMK_WORK_OPTIONS];
-  for (int i = 0; i < n; i++)
-    key[i] = (uint64_t)(uint32_t)o->cost[i] << 32 | (uint64_t)(uint32_t)o->error[i] << 10 | (uint32_t)i;
-  if (n <= 24) {
-    // Short lists, often already nearly in order.
-    for (int i = 1; i < n; i++) {
-      const uint64_t k = key[i];
-      int j = i;
-      for (; j > 0 && key[j - 1] > k; j--) key[j] = key[j - 1];
-      key[j] = k;
-    }
-  } else {
-    std::sort(key, key + n);
-  }
-  int m = 0;
-  keep[m++] = (uint16_t)(key[0] & 1023);
-  for (int i = 1; i < n && o->error[keep[m - 1]] > 0; i++) {
-    const uint16_t k = (uint16_t)(key[i] & 1023);
-    if (o->error[k] < o->error[keep[m - 1]]) keep[m++] = k;
-  }
-  return m;
+static int Cheapest(const VmkOptions* o) {
+  int best = 0;
+  for (int i = 1; i < o->count; i++)
+    if (o->cost[i] < o->cost[best] || (o->cost[i] == o->cost[best] && o->error[i] < o->error[best])) best = i;
+  return best;
 }
 
 void VmkPareto(VmkOptions* o) {
+  if (!o->count) return;
   uint16_t keep[VMK_WORK_OPTIONS];
-  int m = Front(o, keep);
+  int m = 0, cur = Cheapest(o);
+  keep[m++] = (uint16_t)cur;
+  while (o->error[cur] > 0) {
+    // The cheapest of the dearer, strictly better options.
+    int next = -1;
+    for (int i = 0; i < o->count; i++) {
+      if (o->cost[i] <= o->cost[cur] || o->error[i] >= o->error[cur]) continue;
+      if (next < 0 || o->cost[i] < o->cost[next] || (o->cost[i] == o->cost[next] && o->error[i] < o->error[next]))
+        next = i;
+    }
+    if (next < 0) break;
+    keep[m++] = (uint16_t)next;
+    cur = next;
+  }
   Reorder(o, keep, m);
 }
 
 void VmkHull(VmkOptions* o) {
-  uint16_t front[VMK_WORK_OPTIONS], keep[VMK_WORK_OPTIONS];
-  const int m = Front(o, front);
-  if (!m) return;
-  // Every hull point lies on the front, whose costs rise strictly and whose
-  // errors fall strictly; from each point take the steepest descent.
-  int k = 0, i = 0;
-  keep[k++] = front[0];
-  while (i < m - 1) {
-    const int64_t ci = o->cost[front[i]], ei = o->error[front[i]];
-    int best = i + 1;
-    int64_t bs = ei - o->error[front[best]], bc = o->cost[front[best]] - ci;
-    for (int j = i + 2; j < m; j++) {
-      int64_t s = ei - o->error[front[j]], c = o->cost[front[j]] - ci;
-      // Larger ratio wins; equal ratios keep the smaller step (the earlier j).
-      if (s * bc > bs * c) {
-        best = j;
+  if (!o->count) return;
+  int32_t least = o->error[0];
+  for (int i = 1; i < o->count; i++) least = o->error[i] < least ? o->error[i] : least;
+  // Options dearer than the cheapest one with the least error are never
+  // reached.
+  int32_t limit = INT32_MAX;
+  for (int i = 0; i < o->count; i++)
+    if (o->error[i] == least && o->cost[i] < limit) limit = o->cost[i];
+  uint16_t cand[VMK_WORK_OPTIONS];
+  int n = 0;
+  for (int i = 0; i < o->count; i++)
+    if (o->cost[i] <= limit) cand[n++] = (uint16_t)i;
+  uint16_t keep[VMK_WORK_OPTIONS];
+  int m = 0, cur = Cheapest(o);
+  keep[m++] = (uint16_t)cur;
+  while (o->error[cur] > least) {
+    // The steepest descent to a dearer, strictly better option; among equal
+    // slopes the smaller step, among equal options the earlier.
+    const int64_t c0 = o->cost[cur], e0 = o->error[cur];
+    int next = -1;
+    int64_t bs = 0, bc = 1;
+    for (int k = 0; k < n; k++) {
+      const int i = cand[k];
+      const int64_t c = o->cost[i] - c0, s = e0 - o->error[i];
+      if (c <= 0 || s <= 0) continue;
+      if (next < 0 || s * bc > bs * c || (s * bc == bs * c && c < bc)) {
+        next = i;
         bs = s;
         bc = c;
       }
     }
-    keep[k++] = front[best];
-    i = best;
+    if (next < 0) break;  // cannot happen: the option with the least error qualifies
+    keep[m++] = (uint16_t)next;
+    cur = next;
   }
-  Reorder(o, keep, k);
+  Reorder(o, keep, m);
 }
 
 void VmkThin(VmkOptions* o, int n) {

@@ -91,7 +91,7 @@ struct VmkPlane {
   uint32_t width, height;  // padded to multiples of 8
 };
 
-enum { VMK_MAX_WINDOW = 64, VMK_MAX_TRACKS_INLINE = 0 };
+enum { VMK_MAX_WINDOW = 64 };
 
 struct VmkTrack {
   uint32_t id;
