@@ -136,3 +136,125 @@ int PlatHasDisplay(void);
 // ---------------------------------------------------------------- shell
 // Opens a URL with the desktop's opener; 1 when the opener was started.
 int PlatOpenUrl(const char* url);
+
+// ---------------------------------------------------------------- windows
+// One window with a client area, moved and sized by its client area. Two
+// back ends share the SDL window code and differ in their event source and
+// sound device: "sdl" (a display) and "dummy" (headless: SDL's dummy video
+// driver, events replayed from a script, a sound device paced by a thread
+// of its own). PlatVideoInit picks "dummy" when PlatHasDisplay() is 0.
+typedef struct PlatWindow PlatWindow;
+typedef struct PlatRect {
+  int32_t x, y, w, h;
+} PlatRect;
+
+// Window creation flags.
+enum {
+  PLAT_WIN_NOCAPTION = 0x01,  // borderless
+  PLAT_WIN_TOPMOST = 0x02,    // stays above all others
+  PLAT_WIN_NOCURSOR = 0x04,   // the cursor is hidden over the window
+};
+
+enum {
+  PLAT_EVENT_NONE,
+  PLAT_EVENT_CLOSE,    // the user closed the window
+  PLAT_EVENT_CHAR,     // code: character (13 Enter, 27 Esc, 32 Space, ...)
+  PLAT_EVENT_FOCUS,    // keyboard focus gained
+  PLAT_EVENT_UNFOCUS,  // keyboard focus lost
+  PLAT_EVENT_PAINT,    // the client area must be redrawn
+  PLAT_EVENT_MOVED,    // x, y: new client position on the screen
+  PLAT_EVENT_CLICK,    // left button released at client x, y
+};
+typedef struct PlatEvent {
+  int32_t type, code, x, y;
+} PlatEvent;
+
+// Starts the video back end; 1 on success. Nested calls are counted.
+int PlatVideoInit(void);
+void PlatVideoQuit(void);
+// "sdl" or "dummy" (after PlatVideoInit).
+const char* PlatBackEndName(void);
+// Size and bits per pixel (32 for 4-byte pixels) of the current screen mode.
+void PlatScreenSize(int32_t* width, int32_t* height, int32_t* bits);
+
+PlatWindow* PlatWindowCreate(const char* title, unsigned flags);
+void PlatWindowDestroy(PlatWindow* w);
+// Places the client area; a size of 0 keeps the current one.
+void PlatWindowPlace(PlatWindow* w, int32_t x, int32_t y, int32_t width, int32_t height);
+void PlatWindowGetPlace(PlatWindow* w, int32_t* x, int32_t* y, int32_t* width, int32_t* height);
+// Frame thickness around the client area.
+void PlatWindowFrame(PlatWindow* w, int32_t* left, int32_t* top, int32_t* right, int32_t* bottom);
+void PlatWindowShow(PlatWindow* w, int show);
+// Covers the whole screen (1) or is a normal window again (0).
+void PlatWindowFullscreen(PlatWindow* w, int on);
+// Switches the screen to a mode of that size and depth for this window (full
+// screen); depth 0 takes any depth. 1 on success. PlatWindowRestoreMode goes
+// back to the desktop mode.
+int PlatWindowSetMode(PlatWindow* w, int32_t width, int32_t height, int32_t bits);
+void PlatWindowRestoreMode(PlatWindow* w);
+// Next event of the window; 0 when none is waiting.
+int PlatWindowPoll(PlatWindow* w, PlatEvent* e);
+// Fills a client rectangle with a 0xRRGGBB colour / copies 0x00RRGGBB pixels
+// to it, and shows the result.
+void PlatWindowFill(PlatWindow* w, const PlatRect* r, uint32_t rgb);
+void PlatWindowDraw(PlatWindow* w, int32_t x, int32_t y, int32_t width, int32_t height,
+                    const uint32_t* pixels, int32_t pitch);
+// Reads back client pixels as 0x00RRGGBB (what the screen shows); 1 on
+// success. For tests and screenshots.
+int PlatWindowRead(PlatWindow* w, const PlatRect* r, uint32_t* out);
+// Headless event script: lines "MS EVENT [ARGS]", MS milliseconds after the
+// window's creation; EVENT is one of char N, key space|enter|esc|dot|C,
+// focus, unfocus, paint, click X Y, move X Y, close. $KOR_PLAT_SCRIPT names
+// a script file; PlatScriptSet (text or null) replaces it for later windows.
+void PlatScriptSet(const char* text);
+
+// ---------------------------------------------------------------- surfaces
+// Pixel memory the caller writes and the window shows.
+typedef struct PlatSurface PlatSurface;
+enum {
+  PLAT_SURFACE_WINDOW = 1,  // the window's own pixels, written in place
+  PLAT_SURFACE_MEMORY = 2,  // memory in the window's format, scaled onto it
+  PLAT_SURFACE_TEXTURE = 3, // texture of the best renderer there is
+  PLAT_SURFACE_ACCEL = 4,   // texture of an accelerated renderer
+  PLAT_SURFACE_SOFT = 5,    // texture of the software renderer
+};
+#define PLAT_FOURCC(a, b, c, d) \
+  ((uint32_t)(a) | (uint32_t)(b) << 8 | (uint32_t)(c) << 16 | (uint32_t)(d) << 24)
+typedef struct PlatPixelFormat {
+  uint32_t fourcc;  // 0 for RGB
+  uint32_t bits;    // bits per pixel (RGB)
+  uint32_t red, green, blue, alpha;  // masks (RGB)
+} PlatPixelFormat;
+
+// A surface of width x height pixels; fourcc 0 is RGB in the window's or
+// renderer's format, else "YV12", "YUY2" or "UYVY" (texture kinds). Null on
+// failure. PLAT_SURFACE_WINDOW ignores the size: it is the client area.
+PlatSurface* PlatSurfaceCreate(PlatWindow* w, int kind, uint32_t fourcc, int32_t width,
+                               int32_t height);
+void PlatSurfaceDestroy(PlatSurface* s);
+void PlatSurfaceFormat(PlatSurface* s, PlatPixelFormat* f);
+// Pixel size of the memory (YUV surfaces round the picture size up to even).
+void PlatSurfaceSize(PlatSurface* s, int32_t* width, int32_t* height);
+// Pixels keep their content between locks. YV12: the Y plane (pitch x
+// height), then V and U (pitch / 2 x height / 2 each).
+int PlatSurfaceLock(PlatSurface* s, uint8_t** pixels, int32_t* pitch);
+void PlatSurfaceUnlock(PlatSurface* s);
+// Shows n source rectangles scaled into the client rectangles dst.
+void PlatSurfaceShow(PlatSurface* s, const PlatRect* src, const PlatRect* dst, int n);
+
+// ---------------------------------------------------------------- sound
+// A sound device pulling PCM (8-bit unsigned or 16-bit signed, interleaved)
+// from a callback on a thread of its own, in blocks of `samples` frames.
+typedef struct PlatSound PlatSound;
+typedef void (*PlatSoundProc)(void* user, uint8_t* out, uint32_t bytes);
+PlatSound* PlatSoundOpen(uint32_t rate, uint32_t bits, uint32_t channels, uint32_t samples,
+                         PlatSoundProc proc, void* user);
+void PlatSoundPlay(PlatSound* s, int on);  // starts (1) or pauses (0) the callbacks
+// Holds the callback off while the caller changes shared state.
+void PlatSoundLock(PlatSound* s);
+void PlatSoundUnlock(PlatSound* s);
+void PlatSoundClose(PlatSound* s);
+// Tests see every block the device played. Returns the previous tap.
+typedef void (*PlatSoundTap)(const uint8_t* data, uint32_t bytes, uint32_t rate, uint32_t bits,
+                             uint32_t channels);
+PlatSoundTap PlatSoundSetTap(PlatSoundTap tap);

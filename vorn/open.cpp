@@ -267,7 +267,13 @@ static void OpenSound(VornHandle* h, uint32_t openFlags) {
   s->rate = (uint32_t)rate;
   s->bits = bits;
   s->channels = channels;
-  uint32_t size = (want + 255) & ~255u;
+  // The ring holds the largest packet, and never less than two of the back
+  // end's segments beside it: the service sends only while the ring holds
+  // more than a segment, so a ring sized to small packets alone would keep
+  // the sound silent until the end of the file.
+  uint64_t need = (uint64_t)want + 2 * (uint64_t)s->segmentSourceBytes;
+  if (need > kMaxSoundRing) need = kMaxSoundRing > want ? kMaxSoundRing : want;
+  uint32_t size = (uint32_t)((need + 255) & ~(uint64_t)255);
   if (!size) size = 256;
   h->soundRing = (uint8_t*)CountedAlloc(h, size);
   VornSoundFillDefaults(s);

@@ -84,6 +84,25 @@ TEST(VornSoundOut, EndOfTheSoundSendsThePartialSegment) {
   VornClose(h);
 }
 
+// A track whose packets are smaller than the back end's segments still
+// plays from the start, not only once the end of the sound has passed.
+TEST(VornSoundOut, SmallPacketsFillSegmentsLargerThanThem) {
+  FakeSound fake;
+  fake.segmentBytes = 4000;
+  FakeSoundOutput output(&fake);
+  std::vector<uint8_t> b = ConstantSoundFile(20, 16, 10, 1).Build();
+  VornHandle* h = OpenForTest(b);
+  ASSERT_NE(h, nullptr);
+  ASSERT_EQ(h->soundEndFrame, 13u);
+  for (uint32_t n = 1; n <= 3; n++) {
+    ASSERT_EQ(VornDecodeFrame(h), 0u);
+    VornAdvanceFrame(h);
+  }
+  EXPECT_EQ(fake.commits, std::vector<uint32_t>(1, 4000u));
+  EXPECT_TRUE(AllSamples(fake.data, 0, kSoundLevel));
+  VornClose(h);
+}
+
 TEST(VornSoundOut, SeekingToFrameOneEmptiesTheRing) {
   for (uint32_t from : {3u, 20u}) {
     FakeSound fake;
