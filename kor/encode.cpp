@@ -32,9 +32,9 @@ void KorEncodeUsage(FILE* out) {
           "  --alpha A.y4m    alpha planes: the luminance of a second stream of the same\n"
           "                   size and length\n"
           "  --threads N      analysis threads (default: all processors)\n"
-          "  --sound FILE[,ID]  a sound track from a WAV file (or a raw or Vorn sound\n"
-          "                   source); repeat for more tracks. ID is the track's id\n"
-          "                   (default: its number, from 0)\n"
+          "  --sound FILE[,ID]  a sound track from a WAV file (or the first sound track\n"
+          "                   of a Vorn file); repeat for more tracks. ID is the track's\n"
+          "                   id (default: its number, from 0)\n"
           "  --sound-quality N  0 finest; each step up is coarser (default 1)\n"
           "  --quiet          no progress bar\n");
 }

@@ -18,7 +18,7 @@ static void MixUsage(FILE* out) {
           "copied untouched. OUT.vrn may be IN.vrn.\n"
           "\n"
           "  --track ID=SOURCE  the track with this id gets the sound of SOURCE (a WAV\n"
-          "                     file, raw PCM or a Vorn file's first track) in its place;\n"
+          "                     file or a Vorn file's first sound track) in its place;\n"
           "                     a new id adds a track after the others\n"
           "  --remove ID        removes the track with this id\n"
           "  --delay N          N > 0: the new sound starts N - 1 frames late;\n"
