@@ -8,6 +8,7 @@
 
 #include "kor/kor.h"
 #include "kor/progress.h"
+#include "kor/sound.h"
 #include "kor/y4m.h"
 #include "vornmake/vornmake.h"
 
@@ -31,6 +32,10 @@ void KorEncodeUsage(FILE* out) {
           "  --alpha A.y4m    alpha planes: the luminance of a second stream of the same\n"
           "                   size and length\n"
           "  --threads N      analysis threads (default: all processors)\n"
+          "  --sound FILE[,ID]  a sound track from a WAV file (or the first sound track\n"
+          "                   of a Vorn file); repeat for more tracks. ID is the track's\n"
+          "                   id (default: its number, from 0)\n"
+          "  --sound-quality N  0 finest; each step up is coarser (default 1)\n"
           "  --quiet          no progress bar\n");
 }
 
@@ -95,6 +100,9 @@ int KorCmdEncode(int argc, char** argv) {
   long rate = 250000, key = -1, window = 16, scale = 0, levels = 0, soften = 0, threads = 0;
   bool grey = false, quiet = false;
   uint32_t fpsNum = 0, fpsDen = 0;
+  static KorSounds sounds;
+  memset(&sounds, 0, sizeof sounds);
+  long soundQuality = KOR_SOUND_QUALITY;
   for (int i = 1; i < argc; i++) {
     const char* a = argv[i];
     const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -119,6 +127,8 @@ int KorCmdEncode(int argc, char** argv) {
       else if (!strcmp(a, "--threads")) ok = Number(v, 1, 32, &threads);
       else if (!strcmp(a, "--fps")) ok = Rate(v, &fpsNum, &fpsDen);
       else if (!strcmp(a, "--alpha")) alphaName = v;
+      else if (!strcmp(a, "--sound")) ok = KorSoundAdd(&sounds, v);
+      else if (!strcmp(a, "--sound-quality")) ok = Number(v, -1, 100, &soundQuality);
       else {
         fprintf(stderr, "kor convert: unknown option '%s'\n", a);
         return 2;
@@ -193,9 +203,16 @@ int KorCmdEncode(int argc, char** argv) {
 
   memset(&g_state, 0, sizeof g_state);
   g_interrupted = 0;
+  if (!KorSoundOpen(&sounds, "kor convert", (int32_t)soundQuality)) {
+    if (af) fclose(af);
+    fclose(f);
+    return 1;
+  }
   VornMakeHandle* h = VornMake(out, (int32_t)(y4m.width * 4), (int32_t)y4m.width, y4m.height, (uint32_t)frames,
-                               (uint32_t)key, mode, num, den, 0, nullptr, (uint32_t)window, Callback);
+                               (uint32_t)key, mode, num, den, sounds.count, sounds.tracks,
+                               (uint32_t)window, Callback);
   if (!h) {
+    KorSoundClose(&sounds);
     if (af) fclose(af);
     fclose(f);
     return 1;
@@ -214,6 +231,7 @@ int KorCmdEncode(int argc, char** argv) {
     VornMakePutVideo(h, target, maximum, 0, (uint32_t)levels, (uint32_t)soften, pixels.data());
   }
   VornMakeClose(h, 0);
+  KorSoundClose(&sounds);
   KorProgressUpdate(&g_state.progress, g_state.started);
   KorProgressEnd(&g_state.progress);
   signal(SIGINT, oldInt);

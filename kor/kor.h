@@ -17,4 +17,6 @@ int KorCmdConvert(int argc, char** argv);
 int KorConvertWav(const char* in, const char* out, int track);
 int KorCmdEncode(int argc, char** argv);
 int KorCmdConvertAny(int argc, char** argv);
+int KorCmdMix(int argc, char** argv);
+int KorCmdTune(int argc, char** argv);
 int KorCmdDemo(int argc, char** argv);

@@ -8,6 +8,8 @@ static const KorCommand kCommands[] = {
     {"help", "show this help", KorCmdHelp},
     {"info", "describe a Vorn file", KorCmdInfo},
     {"convert", "decode a Vorn file to YUV4MPEG2 (or its sound to WAV), or encode one", KorCmdConvertAny},
+    {"mix", "replace, remove or add the sound tracks of a Vorn file", KorCmdMix},
+    {"tune", "write a short generated piece of music as a WAV file", KorCmdTune},
     {"demo", "draw, encode, measure and play a clip of its own", KorCmdDemo},
 };
 

@@ -169,6 +169,81 @@ void KORFileSetTime(KORFile* f, uint32_t high);
 int32_t KORFileErase(const char* name);
 int32_t KORFileRename(const char* new_name, const char* existing_name);
 
+// ---------------------------------------------------------------- sound input
+// Progress and messages of the readers: level 0 progress, 1 a new activity
+// or information, 2 an error. For per-frame progress a non-zero result
+// cancels.
+typedef int32_t (*KORCallback)(const char* text, int32_t level);
+
+// Source kinds (SFile.kind).
+enum {
+  SFILE_WAVE = 1,    // RIFF WAVE PCM, or raw PCM when raw flags are given
+  SFILE_WENDER = 2,  // a Wender sound track
+  SFILE_AVI = 3,     // an AVI sound stream
+  SFILE_LIST = 4,    // a list file or a numbered pattern
+  SFILE_QT = 5,      // a QuickTime sound track
+  SFILE_VORN = 6,    // a Vorn sound track
+};
+
+// PCM from a sound source, converted to the caller's rate, sample size and
+// channels, and cut to a range. From SFileOpen, freed by SFileClose.
+typedef struct SFile {
+  char name[KOR_NAME_SIZE];
+  char type[16];          // "Wave", "List", ...; empty for Vorn and raw sources
+  int32_t finished;       // no more sound
+  uint32_t outRate, outBits, outChannels, outBlock;
+  uint32_t outSamples;    // output sample frames delivered
+  uint32_t inRate, inBits, inChannels, inBlock;
+  uint32_t inSamples;     // input sample frames consumed
+  uint8_t* buffer;        // input bytes
+  uint32_t bufferRead, bufferFill, bufferSize;
+  int32_t kind;           // SFILE_*
+  // Rate conversion: the pre-read next input sample, and the current value
+  // and its step per output sample in 1/1024 units (left, right).
+  int32_t next[2], current[2], step[2];
+  int32_t primed;         // 1 once the first sample has been pre-read
+  KORCallback callback;
+  uint32_t left;          // input bytes of the range still to read
+  uint32_t total;         // input bytes of the range
+  uint32_t drop;          // decoded bytes to drop before the range (Vorn)
+  uint32_t dropLeft;
+  uint32_t calls;         // SFileGet calls since the open or reset
+  // WAV and raw sources.
+  KORFile* file;
+  uint32_t dataOffset;    // start of the range in the file
+  // Vorn sources: the open file, the track's decoder and the frame to read
+  // next (1-based); decoded bytes waiting in `decoded`.
+  void* vorn;
+  void* audio;
+  uint32_t track;
+  uint32_t frame;
+  uint8_t* decoded;
+  uint32_t decodedSize, decodedRead, decodedFill;
+  uint32_t framePeriod10us;  // video frame period in 10-us units; 0 without pictures
+} SFile;
+
+// Opens a sound source. rate 0 keeps the input's; bits 8 or 16, channels 1
+// or 2, else the input's. start and end: milliseconds when positive, video
+// frame numbers (1-based) when negative for sources with pictures (WAV and
+// raw sources take the magnitude as milliseconds), 0 for the beginning and
+// the end. track: for Vorn files 0 is the first track with sound, n the
+// n-th track. rawFlags (0: not raw): sample rate << 3, bit 1 16-bit, bit 0
+// stereo; rawOffset where the raw data starts. Null on failure (reported to
+// the callback at level 2).
+SFile* SFileOpen(const char* name, int32_t rate, int32_t bits, int32_t channels, int32_t start,
+                 int32_t end, int32_t track, int32_t rawFlags, int32_t rawOffset,
+                 KORCallback callback);
+// Delivers up to bytes (rounded down to whole output blocks) into dst;
+// returns the bytes delivered, fewer only at the end.
+int32_t SFileGet(SFile* s, void* dst, int32_t bytes);
+void SFileReset(SFile* s);
+void SFileClose(SFile* s);  // null is accepted
+// Reads the switches R (rate), B (bits), C (channels), S (start), E (end),
+// T (track), and Y (raw format 1-5) with D (raw rate, 11025) and K (raw
+// offset) from line, removing them. Any pointer may be null.
+void SFileCommandLine(char* line, int32_t* rate, int32_t* bits, int32_t* channels, int32_t* start,
+                      int32_t* end, int32_t* track, int32_t* rawFlags, int32_t* rawOffset);
+
 // ---------------------------------------------------------------- Vorn decoding
 // The decoder's video frame decoding and 32-bit frame conversion, as
 // declared in vorn/expand.h and vorn/convert.h.

@@ -113,6 +113,7 @@ struct VmkTrack {
   VornMakeSoundCallback callback;
   intptr_t savedUser;
   VornMakeSoundCallback savedCallback;
+  uint32_t frames;  // the file's frame count: the last frame takes what is left
 };
 
 // Stages timed in the handle's stageUs.

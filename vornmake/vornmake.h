@@ -87,6 +87,32 @@ int VornMakeFlush(VornMakeHandle* handle);
 // encoding failed) and frees the handle. Returns the temporary file's size.
 uint32_t VornMakeClose(VornMakeHandle* handle, int discard);
 
+// What VornMix hands to its callback and to the sound sources in place of
+// an encoder handle (cast to VornMakeHandle* and void*).
+typedef struct VornMixStatus {
+  uint32_t frame;        // frame being mixed, from 0
+  uint32_t position;     // output position where that frame starts
+  uint32_t inputSize;    // bytes of the input file
+  uint32_t width, height;
+  const VornMakeTrack* track;  // first caller record the mix uses, or null
+  uint32_t frames;
+  uint32_t rateNum, rateDen;   // of the output
+} VornMixStatus;
+
+// Rewrites the Vorn file at byte `offset` of `input` as `output` with sound
+// tracks replaced, removed or added; the video is copied as it is. A caller
+// record whose id matches an input track replaces that track (keeping its
+// place) when it has a callback, and removes it when it has none; the other
+// records with a callback are appended as new tracks. rateNum and rateDen,
+// when both are non-zero, become the file's frame rate. delay > 0 puts
+// delay - 1 frames of silence before the new sound, delay < 0 -delay
+// milliseconds. The callback receives progress (code 1, empty text; a
+// non-zero answer stops the mix and nothing is written) and errors (code 2).
+// Returns the size of the file written, or 0 when nothing was written.
+uint32_t VornMix(const char* input, const char* output, uint32_t offset, uint32_t rateNum,
+                 uint32_t rateDen, int32_t delay, uint32_t trackCount, const VornMakeTrack* tracks,
+                 VornMakeCallback callback);
+
 #ifdef __cplusplus
 }
 #endif

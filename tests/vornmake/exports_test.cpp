@@ -23,7 +23,7 @@ TEST(Exports, TheSharedLibraryExportsExactlyItsInterface) {
   }
   pclose(p);
   const std::set<std::string> want = {"KORSetMemory",       "kormalloc", "korfree",          "KORTimerRead",
-                                      "VornMakeSetMaxCPUs", "VornMake",  "VornMakePutVideo", "VornMakeFlush",
+                                      "VornMakeSetMaxCPUs", "VornMake",  "VornMakePutVideo", "VornMakeFlush", "VornMix",
                                       "VornMakeClose"};
   EXPECT_EQ(names, want);
 }
