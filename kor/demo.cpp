@@ -17,6 +17,7 @@
 #include "kor/kor.h"
 #include "kor/progress.h"
 #include "kor/scene.h"
+#include "kor/sound.h"
 #include "platform/plat.h"
 #include "vorn/vorn.h"
 #include "vornmake/vornmake.h"
@@ -28,15 +29,17 @@ static void DemoUsage(FILE* out) {
           "usage: kor demo [OPTIONS]\n"
           "\n"
           "Draws a short clip of its own (moving shapes, gradients, texture, edges and\n"
-          "text), encodes it into a Vorn file, decodes it back to measure its quality\n"
-          "and plays it with vornplay: in a window when there is a display, else\n"
-          "headless with the playback summary.\n"
+          "text) with a generated music track (kor tune), encodes both into a Vorn\n"
+          "file, decodes it back to measure its quality and plays it with vornplay:\n"
+          "in a window when there is a display, else headless with the playback\n"
+          "summary.\n"
           "\n"
           "  --seconds N      length of the clip (default 6)\n"
           "  --size WxH       picture size (default 640x480)\n"
           "  --rate BYTES     data rate in bytes per second (default 250000)\n"
           "  --out FILE       the Vorn file to write (default: kor-demo.vrn in $TMPDIR\n"
           "                   or /tmp)\n"
+          "  --no-sound       no music track\n"
           "  --no-play        do not play the result\n"
           "  --quiet          no progress bar\n");
 }
@@ -165,7 +168,7 @@ int Play(const char* path) {
 
 int KorCmdDemo(int argc, char** argv) {
   long seconds = 6, rate = 250000, w = 640, h = 480;
-  bool play = true, quiet = false;
+  bool play = true, quiet = false, sound = true;
   std::string out;
   for (int i = 1; i < argc; i++) {
     const char* a = argv[i];
@@ -176,6 +179,8 @@ int KorCmdDemo(int argc, char** argv) {
       return 0;
     } else if (!strcmp(a, "--no-play")) {
       play = false;
+    } else if (!strcmp(a, "--no-sound")) {
+      sound = false;
     } else if (!strcmp(a, "--quiet")) {
       quiet = true;
     } else if (v && !strcmp(a, "--seconds")) {
@@ -203,13 +208,31 @@ int KorCmdDemo(int argc, char** argv) {
     out = std::string(tmp && *tmp ? tmp : "/tmp") + "/kor-demo.vrn";
   }
   const uint32_t frames = (uint32_t)(seconds * kFps), target = (uint32_t)(rate / kFps);
-  printf("KOR demo: a %ld-second clip of %ldx%ld pictures at %d frames per second,\n"
+  printf("KOR demo: a %ld-second clip of %ldx%ld pictures at %d frames per second%s,\n"
          "encoded at %ld bytes per second (%.0f kbit/s) into %s\n",
-         seconds, w, h, (int)kFps, rate, rate * 8 / 1000.0, out.c_str());
+         seconds, w, h, (int)kFps, sound ? " with music" : "", rate, rate * 8 / 1000.0, out.c_str());
   fflush(stdout);
+  // The music: kor tune's piece, as long as the clip, as the file's track.
+  static KorSounds sounds;
+  sounds.count = 0;
+  std::string wav;
+  if (sound) {
+    wav = out + ".wav";
+    std::string secs = std::to_string(seconds);
+    char* tune[] = {(char*)"tune", wav.data(), (char*)"--seconds", secs.data(), (char*)"--rate", (char*)"22050", nullptr};
+    if (KorCmdTune(6, tune) || !KorSoundAdd(&sounds, wav.c_str()) ||
+        !KorSoundOpen(&sounds, "kor demo", KOR_SOUND_QUALITY)) {
+      remove(wav.c_str());
+      return 1;
+    }
+  }
   VornMakeHandle* hd = VornMake(out.c_str(), (int32_t)w * 4, (int32_t)w, (uint32_t)h, frames, 10 * kFps, 0, kFps, 1,
-                                0, nullptr, 16, Callback);
-  if (!hd) return 1;
+                                sounds.count, sounds.tracks, 16, Callback);
+  if (!hd) {
+    KorSoundClose(&sounds);
+    if (sound) remove(wav.c_str());
+    return 1;
+  }
   g_progress = {};
   KorProgressStart(&g_progress.bar, frames);
   if (quiet) g_progress.bar.on = 0;
@@ -221,6 +244,8 @@ int KorCmdDemo(int argc, char** argv) {
   }
   const uint32_t size = VornMakeClose(hd, 0);
   const double secs = (PlatClockUs() - t0) / 1e6;
+  KorSoundClose(&sounds);
+  if (sound) remove(wav.c_str());
   KorProgressUpdate(&g_progress.bar, frames);
   KorProgressEnd(&g_progress.bar);
   if (!size) {
@@ -231,8 +256,8 @@ int KorCmdDemo(int argc, char** argv) {
   if (!Measure(out.c_str(), (uint32_t)w, (uint32_t)h, frames, psnr)) return 1;
   const double perSecond = (double)size * kFps / frames;
   printf("Encoded %u frames in %.1f s (%.1f frames per second, drawing included)\n", frames, secs, frames / secs);
-  printf("File size: %u bytes; data rate: %.0f bytes per second (%.0f kbit/s)\n", size, perSecond,
-         perSecond * 8 / 1000);
+  printf("File size: %u bytes; data rate: %.0f bytes per second (%.0f kbit/s)%s\n", size, perSecond,
+         perSecond * 8 / 1000, sound ? ", music included" : "");
   printf("Quality (PSNR against the prepared source): Y %.2f dB, Cb %.2f dB, Cr %.2f dB\n", psnr[0], psnr[1],
          psnr[2]);
   fflush(stdout);

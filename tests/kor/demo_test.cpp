@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "test_util.h"
 
@@ -36,13 +38,13 @@ TEST(Demo, EncodesMeasuresAndPlaysHeadless) {
   const std::string out = RunDemo("--seconds 1 --size 160x120 --rate 40000 --quiet --out " + path, &status);
   EXPECT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Encoded 25 frames"), std::string::npos) << out;
+  EXPECT_NE(out.find("music included"), std::string::npos) << out;
   const double size = After(out, "File size: ");
   EXPECT_GT(size, 1000);
-  EXPECT_EQ(size, (double)TestReadFile(path).size()) << out;
-  // The rate control keeps the data rate near the one asked for.
-  const double rate = After(out, "data rate: ");
-  EXPECT_GT(rate, 40000 * 0.8) << out;
-  EXPECT_LT(rate, 40000 * 1.2) << out;
+  const std::vector<uint8_t> file = TestReadFile(path);
+  EXPECT_EQ(size, (double)file.size()) << out;
+  ASSERT_GT(file.size(), 44u);
+  EXPECT_EQ(file[40], 1) << "one sound track";
   for (const char* plane : {"Y ", "Cb ", "Cr "}) {
     const double db = After(out, std::string(plane));
     EXPECT_GT(db, 25) << plane << out;
@@ -50,6 +52,20 @@ TEST(Demo, EncodesMeasuresAndPlaysHeadless) {
   }
   EXPECT_NE(out.find("No display: playing it headless."), std::string::npos) << out;
   EXPECT_NE(out.find("Total frames played: 25"), std::string::npos) << out;
+  EXPECT_EQ(access((path + ".wav").c_str(), F_OK), -1) << "the music's WAV file is removed";
+}
+
+// Without music the rate control keeps the data rate near the one asked for.
+TEST(Demo, KeepsItsDataRate) {
+  const std::string path = TestTempDir() + "/quiet.vrn";
+  int status = -1;
+  const std::string out =
+      RunDemo("--seconds 1 --size 160x120 --rate 40000 --quiet --no-sound --no-play --out " + path, &status);
+  EXPECT_EQ(status, 0) << out;
+  const double rate = After(out, "data rate: ");
+  EXPECT_GT(rate, 40000 * 0.8) << out;
+  EXPECT_LT(rate, 40000 * 1.2) << out;
+  EXPECT_EQ(out.find("playing"), std::string::npos) << out;
 }
 
 TEST(Demo, RejectsBadOptions) {
