@@ -62,12 +62,6 @@ uint32_t VmkEntropyBytes(const uint32_t* hist, uint32_t total) {
   return (uint32_t)(bits / 8 + 0.5);
 }
 
-uint32_t VmkEntropy(const uint8_t* plane, uint32_t samples) {
-  uint32_t hist[256] = {0};
-  for (uint32_t i = 0; i < samples; i++) hist[plane[i]]++;
-  return VmkEntropyBytes(hist, samples);
-}
-
 uint32_t VmkChangedHistogram(const uint8_t* plane, const uint8_t* previous, uint32_t from, uint32_t to, uint32_t t,
                              uint32_t hist[256]) {
   uint32_t total = 0;
@@ -79,12 +73,6 @@ uint32_t VmkChangedHistogram(const uint8_t* plane, const uint8_t* previous, uint
     }
   }
   return total;
-}
-
-uint32_t VmkChangedEntropy(const uint8_t* plane, const uint8_t* previous, uint32_t samples, uint32_t t) {
-  uint32_t hist[256] = {0};
-  const uint32_t total = VmkChangedHistogram(plane, previous, 0, samples, t, hist);
-  return VmkEntropyBytes(hist, total);
 }
 
 uint32_t VmkColourHistogram(const uint8_t* src, const uint8_t* ref, uint32_t from, uint32_t to, uint32_t hist[256]) {

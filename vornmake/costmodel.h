@@ -27,11 +27,8 @@ void VmkColourBias(VmkCostModel* m, const VmkPlaneStats* s);
 
 // Entropy in bytes of a histogram (each value's bits capped at 32).
 uint32_t VmkEntropyBytes(const uint32_t* hist, uint32_t total);
-// Entropy of a plane, and of the samples that differ from a previous plane
-// by more than t.
-uint32_t VmkEntropy(const uint8_t* plane, uint32_t samples);
-uint32_t VmkChangedEntropy(const uint8_t* plane, const uint8_t* previous, uint32_t samples, uint32_t t);
-// The histogram of samples from .. to - 1 that differ by more than t (added
-// to hist); returns how many were counted.
+// The histogram of the samples from .. to - 1 of a plane that differ from
+// a previous plane by more than t (added to hist); returns how many were
+// counted.
 uint32_t VmkChangedHistogram(const uint8_t* plane, const uint8_t* previous, uint32_t from, uint32_t to, uint32_t t,
                              uint32_t hist[256]);

@@ -122,8 +122,7 @@ enum {
   VMK_STAGE_RATE,        // complexity, smoothing, cost models
   VMK_STAGE_SCRATCH,     // the frame's work memory
   VMK_STAGE_COLOUR,      // colour cost estimates
-  VMK_STAGE_BLOCKS,      // motion search and block options (parallel)
-  VMK_STAGE_REGIONS,     // region options (parallel)
+  VMK_STAGE_BLOCKS,      // motion search, block and region options (parallel)
   VMK_STAGE_ALLOCATE,    // allocation over the blocks
   VMK_STAGE_MERGE,       // merging regions and their allocation
   VMK_STAGE_WRITE,       // plane writers

@@ -375,8 +375,8 @@ double Median(std::vector<double> v) {
   return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-const char* const kStageNames[VMK_STAGES] = {"prepare", "rate",  "scratch", "colour", "blocks",
-                                             "regions", "alloc", "merge",   "write",  "record"};
+const char* const kStageNames[VMK_STAGES] = {"prepare", "rate",  "scratch", "colour", "analysis",
+                                             "alloc",   "merge", "write",   "record"};
 
 }  // namespace
 
